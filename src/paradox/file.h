@@ -1,0 +1,88 @@
+// The one seam through which the engine touches files. A real implementation
+// for the host system, an in-memory one for tests and fuzzing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "paradox/status.h"
+
+namespace paradox {
+
+// An open file. Not thread-safe; one owner at a time.
+class File {
+ public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  virtual ~File() = default;
+
+  // Reads up to `n` bytes at `offset` into `out`; `*got` is the number read,
+  // which is less than `n` only at the end of the file.
+  virtual Status Read(uint64_t offset, size_t n, uint8_t* out, size_t* got) = 0;
+  virtual Status Size(uint64_t* size) = 0;
+  virtual Status Write(uint64_t offset, const uint8_t* data, size_t n) = 0;
+  virtual Status Truncate(uint64_t size) = 0;
+  // Forces written data to stable storage.
+  virtual Status Sync() = 0;
+};
+
+enum class OpenMode {
+  kRead,       // existing file, reading only; others may read and write
+  kReadWrite,  // existing file, reading and writing
+  kCreate,     // new file for reading and writing; fails if it exists
+};
+
+class FileSystem {
+ public:
+  FileSystem() = default;
+  FileSystem(const FileSystem&) = delete;
+  FileSystem& operator=(const FileSystem&) = delete;
+  virtual ~FileSystem() = default;
+
+  // Paths are UTF-8; both '/' and '\\' separate folders on Windows.
+  virtual Status Open(const std::string& path, OpenMode mode,
+                      std::unique_ptr<File>* out) = 0;
+  // Names (not paths) of the entries of `dir`.
+  virtual Status ListDir(const std::string& dir,
+                         std::vector<std::string>* names) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual Status Remove(const std::string& path) = 0;
+
+  // The host system's file system. Never null; lives for the program.
+  static FileSystem* Default();
+};
+
+// A file system held in memory, for tests and the fuzzer. Paths are plain
+// keys; the folder of a path is everything up to its last separator.
+class MemFileSystem : public FileSystem {
+ public:
+  MemFileSystem();
+  ~MemFileSystem() override;
+
+  Status Open(const std::string& path, OpenMode mode,
+              std::unique_ptr<File>* out) override;
+  Status ListDir(const std::string& dir,
+                 std::vector<std::string>* names) override;
+  bool FileExists(const std::string& path) override;
+  Status Remove(const std::string& path) override;
+
+  // Puts a whole file in place, replacing any earlier one.
+  void SetContents(const std::string& path, std::vector<uint8_t> bytes);
+  // The current bytes of a file; empty when there is none.
+  std::vector<uint8_t> Contents(const std::string& path) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Splits a path into its folder (without trailing separator; "." when none)
+// and its file name.
+void SplitPath(const std::string& path, std::string* dir, std::string* name);
+// Joins a folder and a name with the platform's separator.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+}  // namespace paradox

@@ -1,0 +1,128 @@
+// The host file system on POSIX systems.
+#ifndef _WIN32
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "paradox/file.h"
+
+namespace paradox {
+
+namespace {
+
+Status ErrnoStatus(const std::string& path, int err) {
+  ErrorCode code = ErrorCode::kIoError;
+  if (err == ENOENT || err == ENOTDIR) code = ErrorCode::kNotFound;
+  if (err == EACCES || err == EPERM || err == EEXIST || err == EROFS) code = ErrorCode::kAccessDenied;
+  if (err == ENOMEM) code = ErrorCode::kOutOfMemory;
+  return Status::Error(code, path + ": " + std::strerror(err));
+}
+
+class PosixFile : public File {
+ public:
+  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  Status Read(uint64_t offset, size_t n, uint8_t* out, size_t* got) override {
+    *got = 0;
+    while (*got < n) {
+      ssize_t r = ::pread(fd_, out + *got, n - *got, static_cast<off_t>(offset + *got));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return ErrnoStatus(path_, errno);
+      }
+      if (r == 0) break;
+      *got += static_cast<size_t>(r);
+    }
+    return Status::OK();
+  }
+  Status Size(uint64_t* size) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return ErrnoStatus(path_, errno);
+    *size = static_cast<uint64_t>(st.st_size);
+    return Status::OK();
+  }
+  Status Write(uint64_t offset, const uint8_t* data, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      ssize_t w = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(offset + done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return ErrnoStatus(path_, errno);
+      }
+      done += static_cast<size_t>(w);
+    }
+    return Status::OK();
+  }
+  Status Truncate(uint64_t size) override {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return ErrnoStatus(path_, errno);
+    return Status::OK();
+  }
+  Status Sync() override {
+    if (::fsync(fd_) != 0) return ErrnoStatus(path_, errno);
+    return Status::OK();
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::kRead: flags |= O_RDONLY; break;
+      case OpenMode::kReadWrite: flags |= O_RDWR; break;
+      case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return ErrnoStatus(path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return Status::Error(ErrorCode::kNotFound, path + " is a folder");
+    }
+    *out = std::make_unique<PosixFile>(path, fd);
+    return Status::OK();
+  }
+
+  Status ListDir(const std::string& dir, std::vector<std::string>* names) override {
+    names->clear();
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return ErrnoStatus(dir, errno);
+    while (struct dirent* e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names->push_back(n);
+    }
+    ::closedir(d);
+    return Status::OK();
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  Status Remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return ErrnoStatus(path, errno);
+    return Status::OK();
+  }
+};
+
+}  // namespace
+
+FileSystem* FileSystem::Default() {
+  static PosixFileSystem fs;
+  return &fs;
+}
+
+}  // namespace paradox
+
+#endif  // !_WIN32

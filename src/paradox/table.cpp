@@ -1,0 +1,228 @@
+#include "paradox/table.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "paradox/blob.h"
+#include "paradox/bytes.h"
+#include "paradox/codepage.h"
+#include "paradox/value.h"
+
+namespace paradox {
+
+namespace {
+
+constexpr size_t kReadAhead = 256 * 1024;
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// Finds the table's other files among the names of its folder.
+CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
+  CompanionFiles c;
+  std::string dir, name;
+  SplitPath(path, &dir, &name);
+  size_t dot = name.rfind('.');
+  std::string stem = Lower(dot == std::string::npos ? name : name.substr(0, dot));
+  std::vector<std::string> names;
+  if (!fs->ListDir(dir, &names).ok()) return c;
+  std::sort(names.begin(), names.end());
+  for (const std::string& n : names) {
+    size_t d = n.rfind('.');
+    if (d == std::string::npos || Lower(n.substr(0, d)) != stem) continue;
+    std::string ext = Lower(n.substr(d + 1));
+    std::string full = JoinPath(dir, n);
+    if (ext == "px") c.primary_index = full;
+    else if (ext == "mb") c.blobs = full;
+    else if (ext == "val") c.validity = full;
+    else if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') &&
+             ((ext[1] == 'g' && std::isdigit(static_cast<unsigned char>(ext[2]))) ||
+              (IsHex(ext[1]) && IsHex(ext[2]))))
+      c.secondary.push_back(full);
+  }
+  return c;
+}
+
+}  // namespace
+
+Table::~Table() = default;
+
+Status Table::Open(FileSystem* fs, const std::string& path, const OpenOptions& options,
+                   std::unique_ptr<Table>* out) {
+  std::unique_ptr<Table> t(new Table);
+  t->fs_ = fs;
+  t->path_ = path;
+  PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kRead, &t->file_));
+  PX_RETURN_IF_ERROR(t->file_->Size(&t->file_size_));
+
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(t->file_size_, 65536)));
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(t->file_->Read(0, head.size(), head.data(), &got));
+  head.resize(got);
+  Status st = ParseHeader(head, t->file_size_, &t->header_);
+  if (!st.ok()) return st.With(path);
+  const TableHeader& h = t->header_;
+  if (h.file_type != FileType::kKeyedTable && h.file_type != FileType::kTable)
+    return Status::Error(ErrorCode::kNotATable, path + " is an index file, not a table");
+  if (h.encrypted) return Status::Error(ErrorCode::kEncrypted, path);
+
+  t->companions_ = FindCompanions(fs, path);
+  t->text_code_page_ = options.code_page != 0 ? options.code_page
+                       : h.version < 5       ? 866
+                                             : h.code_page;
+  if (IsKnownCodePage(t->text_code_page_)) t->to1251_map_ = DosTo1251Map(t->text_code_page_);
+
+  bool has_blobs = false;
+  for (const Field& f : h.fields) has_blobs = has_blobs || IsBlobType(f.type);
+  if (has_blobs && !t->companions_.blobs.empty()) {
+    std::unique_ptr<File> mb;
+    if (fs->Open(t->companions_.blobs, OpenMode::kRead, &mb).ok())
+      t->blobs_ = std::make_unique<BlobFile>(std::move(mb));
+  }
+  *out = std::move(t);
+  return Status::OK();
+}
+
+int Table::FindField(std::string_view name) const {
+  const auto& fs = header_.fields;
+  for (size_t i = 0; i < fs.size(); ++i) {
+    const std::string& n = fs[i].name;
+    if (n.size() != name.size()) continue;
+    bool same = true;
+    for (size_t k = 0; k < n.size() && same; ++k)
+      same = std::tolower(static_cast<unsigned char>(n[k])) == std::tolower(static_cast<unsigned char>(name[k]));
+    if (same) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Status Table::CheckTextCodePage() const {
+  if (IsKnownCodePage(text_code_page_)) return Status::OK();
+  return Status::Error(ErrorCode::kUnknownCodePage, std::to_string(text_code_page_)).With(path_);
+}
+
+void Table::To1251(std::string_view text, std::string* out) const {
+  out->assign(text.data(), text.size());
+  if (to1251_map_ == nullptr) return;
+  for (char& c : *out) c = static_cast<char>(to1251_map_[static_cast<uint8_t>(c)]);
+}
+
+Status Table::ReadBlob(int field, const uint8_t* record, std::string* out) const {
+  const Field& f = header_.fields.at(static_cast<size_t>(field));
+  BlobRef ref = GetBlobRef(f, record);
+  Status st;
+  if (ReadLeaderBlob(f.type, ref, out, &st)) return st;
+  if (!blobs_) return Status::Error(ErrorCode::kNotFound, "blob file of " + path_);
+  return blobs_->Read(f.type, ref, out);
+}
+
+std::unique_ptr<Cursor> Table::NewCursor() const { return std::make_unique<Cursor>(this); }
+
+Status Table::ReadData(uint64_t offset, size_t size, uint8_t* out, size_t* got) const {
+  return file_->Read(offset, size, out, got);
+}
+
+// ---------------------------------------------------------------------------
+
+Cursor::Cursor(const Table* table) : table_(table) { SeekToFirst(); }
+
+void Cursor::Fail(ErrorCode code, const std::string& why) {
+  status_ = Status::Error(code, why).With(table_->path());
+  record_ = nullptr;
+}
+
+Status Cursor::Load(uint16_t b, const uint8_t** data) {
+  const TableHeader& h = table_->header();
+  if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) {
+    uint32_t per_read = std::max<uint32_t>(1, static_cast<uint32_t>(kReadAhead / h.block_size));
+    uint32_t count = std::min<uint32_t>(per_read, h.file_blocks - b + 1u);
+    buffer_.assign(static_cast<size_t>(count) * h.block_size, 0);
+    uint64_t at = h.header_size + static_cast<uint64_t>(b - 1) * h.block_size;
+    size_t got = 0;
+    PX_RETURN_IF_ERROR(table_->ReadData(at, buffer_.size(), buffer_.data(), &got));
+    // The last block may be stored short; the missing bytes read as zeros.
+    if (got == 0) return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file");
+    buffer_first_ = b;
+    buffer_blocks_ = static_cast<uint32_t>((got + h.block_size - 1) / h.block_size);
+  }
+  *data = buffer_.data() + static_cast<size_t>(b - buffer_first_) * h.block_size;
+  return Status::OK();
+}
+
+void Cursor::SeekToFirst() {
+  const TableHeader& h = table_->header();
+  status_ = Status::OK();
+  record_ = nullptr;
+  steps_ = 0;
+  seen_ = 0;
+  visited_.assign(h.file_blocks + 1u, false);
+  if (h.first_block == 0) {
+    if (h.num_records != 0) Fail(ErrorCode::kCorruptHeader, "records counted but no blocks in the chain");
+    return;
+  }
+  EnterBlock(h.first_block);
+}
+
+void Cursor::EnterBlock(uint16_t b) {
+  const TableHeader& h = table_->header();
+  // Skip empty blocks until one with records, or the chain's end.
+  while (true) {
+    if (b == 0) {
+      // End of the chain: it must account for every block and record.
+      if (seen_ != h.num_records)
+        return Fail(ErrorCode::kCorruptBlock, "the block chain holds " + std::to_string(seen_) +
+                                                  " records, the header counts " + std::to_string(h.num_records));
+      if (steps_ != h.used_blocks)
+        return Fail(ErrorCode::kCorruptBlock, "the block chain is not as long as the header says");
+      if (block_ != h.last_block) return Fail(ErrorCode::kCorruptBlock, "the block chain does not end at its last block");
+      record_ = nullptr;
+      return;
+    }
+    if (b > h.file_blocks) return Fail(ErrorCode::kCorruptBlock, "block number " + std::to_string(b) + " out of range");
+    if (visited_[b]) return Fail(ErrorCode::kCorruptBlock, "the block chain loops at block " + std::to_string(b));
+    visited_[b] = true;
+    if (++steps_ > h.used_blocks) return Fail(ErrorCode::kCorruptBlock, "the block chain is longer than the header says");
+
+    const uint8_t* data = nullptr;
+    Status st = Load(b, &data);
+    if (!st.ok()) {
+      status_ = st;
+      record_ = nullptr;
+      return;
+    }
+    int32_t add = static_cast<int16_t>(LoadLE16(data + 4));
+    int32_t rs = h.record_size;
+    if (add != -rs && (add < 0 || add % rs != 0 || static_cast<uint32_t>(add / rs + 1) > h.block_capacity()))
+      return Fail(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " has an impossible record count");
+    block_ = b;
+    block_data_ = data;
+    count_ = static_cast<uint32_t>(add / rs + 1);
+    next_ = LoadLE16(data);
+    seen_ += count_;
+    if (seen_ > h.num_records)
+      return Fail(ErrorCode::kCorruptBlock, "the block chain holds more records than the header counts");
+    if (count_ > 0) {
+      slot_ = 0;
+      record_ = block_data_ + 6;
+      return;
+    }
+    b = next_;
+  }
+}
+
+void Cursor::Next() {
+  if (record_ == nullptr) return;
+  if (++slot_ < count_) {
+    record_ = block_data_ + 6 + static_cast<size_t>(slot_) * table_->header().record_size;
+    return;
+  }
+  EnterBlock(next_);
+}
+
+}  // namespace paradox
