@@ -1,0 +1,190 @@
+#include "table/dataset.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+#include "paradox/table.h"
+#include "paradox/value.h"
+#include "table/errors.h"
+
+namespace dataset {
+
+using paradox::FieldType;
+
+namespace {
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+constexpr double kMsPerDay = 86400000.0;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TField
+
+TField::TField(const TDataSet* owner, const paradox::Table* table, int index)
+    : owner_(owner), table_(table), index_(index) {}
+
+std::string TField::FieldName() const { return table_->fields()[static_cast<size_t>(index_)].name; }
+
+const uint8_t* TField::Record() const { return owner_->CurrentRecord(); }
+
+void TField::CannotRead(const char* as) const {
+  throw EDatabaseError::For(owner_->Name(), "Field '" + FieldName() + "' cannot be read as " + as);
+}
+
+bool TField::IsNull() const {
+  const uint8_t* r = Record();
+  return r == nullptr || paradox::IsNull(table_->fields()[static_cast<size_t>(index_)], r);
+}
+
+std::string TField::AsString() const {
+  const uint8_t* r = Record();
+  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  if (r == nullptr || paradox::IsNull(f, r)) return std::string();
+  std::string out;
+  switch (f.type) {
+    case FieldType::kAlpha:
+      table_->To1251(paradox::GetAlpha(f, r), &out);
+      return out;
+    case FieldType::kMemo: case FieldType::kFmtMemo: {
+      std::string bytes;
+      Check(table_->ReadBlob(index_, r, &bytes));
+      table_->To1251(bytes, &out);
+      return out;
+    }
+    case FieldType::kShort: case FieldType::kLong: case FieldType::kAutoInc:
+      return std::to_string(paradox::GetInt(f, r));
+    case FieldType::kLogical:
+      return paradox::GetInt(f, r) ? "True" : "False";
+    case FieldType::kNumber: case FieldType::kMoney: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.15g", paradox::GetDouble(f, r));
+      return buf;
+    }
+    case FieldType::kDate:
+      return paradox::FormatDate(paradox::GetInt(f, r));
+    case FieldType::kTime:
+      return paradox::FormatTime(paradox::GetInt(f, r));
+    case FieldType::kTimestamp:
+      return paradox::FormatTimestamp(paradox::GetDouble(f, r));
+    case FieldType::kBcd:
+      if (!paradox::GetBcd(f, r, &out)) CannotRead("text");
+      return out;
+    default:
+      CannotRead("text");
+  }
+}
+
+double TField::AsDateTime() const {
+  const uint8_t* r = Record();
+  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  switch (f.type) {
+    case FieldType::kDate:
+      if (r == nullptr || paradox::IsNull(f, r)) return 0;
+      return static_cast<double>(paradox::GetInt(f, r) - paradox::kDateTimeEpochDay);
+    case FieldType::kTime:
+      if (r == nullptr || paradox::IsNull(f, r)) return 0;
+      return paradox::GetInt(f, r) / kMsPerDay;
+    case FieldType::kTimestamp:
+      if (r == nullptr || paradox::IsNull(f, r)) return 0;
+      return paradox::GetDouble(f, r) / kMsPerDay - static_cast<double>(paradox::kDateTimeEpochDay);
+    default:
+      CannotRead("a date");
+  }
+}
+
+int32_t TField::AsInteger() const {
+  const uint8_t* r = Record();
+  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  bool null = r == nullptr || paradox::IsNull(f, r);
+  switch (f.type) {
+    case FieldType::kShort: case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kLogical:
+      return null ? 0 : paradox::GetInt(f, r);
+    case FieldType::kNumber: case FieldType::kMoney: {
+      if (null) return 0;
+      double d = std::nearbyint(paradox::GetDouble(f, r));
+      if (!(d >= -2147483648.0 && d <= 2147483647.0)) CannotRead("an integer");
+      return static_cast<int32_t>(d);
+    }
+    case FieldType::kAlpha: {
+      if (null) return 0;
+      std::string s(paradox::GetAlpha(f, r));
+      char* end = nullptr;
+      long long v = std::strtoll(s.c_str(), &end, 10);
+      if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+        throw EDatabaseError::For(owner_->Name(), "'" + s + "' is not a valid integer value");
+      return static_cast<int32_t>(v);
+    }
+    default:
+      CannotRead("an integer");
+  }
+}
+
+double TField::AsFloat() const {
+  const uint8_t* r = Record();
+  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  if (r == nullptr || paradox::IsNull(f, r)) return 0;
+  switch (f.type) {
+    case FieldType::kNumber: case FieldType::kMoney: case FieldType::kShort: case FieldType::kLong:
+    case FieldType::kAutoInc:
+      return paradox::GetDouble(f, r);
+    default:
+      return AsDateTime();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TDataSet
+
+void TDataSet::Open() {
+  if (active_) return;
+  fields_.clear();
+  InternalOpen();
+  active_ = true;
+}
+
+void TDataSet::Close() {
+  if (!active_) return;
+  fields_.clear();
+  InternalClose();
+  active_ = false;
+}
+
+bool TDataSet::Eof() const { return !active_ || InternalEof(); }
+
+void TDataSet::Next() {
+  CheckActive();
+  if (!InternalEof()) InternalNext();
+}
+
+int TDataSet::RecordCount() const {
+  CheckActive();
+  return InternalRecordCount();
+}
+
+TField* TDataSet::FieldByName(const std::string& name) {
+  for (auto& f : fields_)
+    if (SameIgnoringCase(f->FieldName(), name)) return f.get();
+  RaiseError("Field '" + name + "' not found");
+}
+
+void TDataSet::BindFields(const paradox::Table* table, const std::vector<int>& columns) {
+  fields_.clear();
+  for (int c : columns) fields_.push_back(std::make_unique<TField>(this, table, c));
+}
+
+void TDataSet::RaiseError(const std::string& text) const { throw EDatabaseError::For(name_, text); }
+
+void TDataSet::CheckActive() const {
+  if (!active_) RaiseError("Cannot perform this operation on a closed dataset");
+}
+
+}  // namespace dataset

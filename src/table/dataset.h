@@ -1,0 +1,90 @@
+// Data sets over the engine: the common part of TQuery and TTable, and the
+// fields through which a row is read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace paradox {
+class Table;
+}
+
+namespace dataset {
+
+class TDataSet;
+
+// One field of a data set's current row. Reading a field when the set is at
+// its end gives the empty value.
+class TField {
+ public:
+  TField(const TDataSet* owner, const paradox::Table* table, int index);
+
+  std::string FieldName() const;
+  bool IsNull() const;
+  // Text in Windows-1251 (Alpha and Memo; other types as plain text).
+  std::string AsString() const;
+  // Day count from 30 December 1899: dates whole, times a fraction of a day.
+  double AsDateTime() const;
+  // Integers sign-extended to 32 bits; Number and Money rounded.
+  int32_t AsInteger() const;
+  double AsFloat() const;
+
+ private:
+  const uint8_t* Record() const;
+  [[noreturn]] void CannotRead(const char* as) const;
+
+  const TDataSet* owner_;
+  const paradox::Table* table_;
+  int index_;
+};
+
+class TDataSet {
+ public:
+  explicit TDataSet(std::string name) : name_(std::move(name)) {}
+  TDataSet(const TDataSet&) = delete;
+  TDataSet& operator=(const TDataSet&) = delete;
+  virtual ~TDataSet() = default;
+
+  const std::string& Name() const { return name_; }
+  bool Active() const { return active_; }
+
+  // Opens the set on its first row, or at its end when it has none. Opening
+  // an open set does nothing: it stays on its current row. Engine failures
+  // raise EDBEngineError.
+  void Open();
+  // Releases the set; closing a closed set does nothing.
+  void Close();
+  // True once a move past the last row has been made, or when empty.
+  bool Eof() const;
+  void Next();
+  // Rows in the open set as the engine counts them; -1 when it cannot.
+  int RecordCount() const;
+  // The field named `name`, letter case ignored; raises EDatabaseError
+  // "<Name>: Field '<name>' not found" when there is none.
+  TField* FieldByName(const std::string& name);
+  int FieldCount() const { return static_cast<int>(fields_.size()); }
+
+  // The current row's bytes; null at the end or when closed.
+  virtual const uint8_t* CurrentRecord() const = 0;
+
+ protected:
+  // Subclasses open their source and bind the fields; they may raise.
+  virtual void InternalOpen() = 0;
+  virtual void InternalClose() = 0;
+  virtual void InternalNext() = 0;
+  virtual bool InternalEof() const = 0;
+  virtual int InternalRecordCount() const = 0;
+
+  void BindFields(const paradox::Table* table, const std::vector<int>& columns);
+  [[noreturn]] void RaiseError(const std::string& text) const;
+  void CheckActive() const;
+
+ private:
+  std::string name_;
+  bool active_ = false;
+  std::vector<std::unique_ptr<TField>> fields_;
+};
+
+}  // namespace dataset

@@ -1,0 +1,44 @@
+// The exceptions the data-set layer raises.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "paradox/status.h"
+
+namespace dataset {
+
+// A failure found by the data-set layer itself; the message is the
+// component's name, ": " and the text.
+class EDatabaseError : public std::runtime_error {
+ public:
+  explicit EDatabaseError(const std::string& message) : std::runtime_error(message) {}
+  // "%s: %s" of a component name and a text.
+  static EDatabaseError For(const std::string& component, const std::string& text) {
+    return EDatabaseError(component + ": " + text);
+  }
+};
+
+// A failure of the engine: its code and texts. The message is the texts one
+// per line, blank ones and repeats (ignoring letter case) left out, or
+// "Database engine error $xxxx" when none is left.
+class EDBEngineError : public EDatabaseError {
+ public:
+  EDBEngineError(uint16_t code, std::vector<std::string> texts);
+  explicit EDBEngineError(const paradox::Status& status);
+
+  uint16_t ErrorCode() const { return code_; }
+  const std::vector<std::string>& Errors() const { return texts_; }
+
+  static std::string BuildMessage(uint16_t code, const std::vector<std::string>& texts);
+
+ private:
+  uint16_t code_;
+  std::vector<std::string> texts_;
+};
+
+// Raises EDBEngineError when `status` is an error.
+void Check(const paradox::Status& status);
+
+}  // namespace dataset

@@ -1,0 +1,40 @@
+// The default session "Default": it starts the engine at the first database
+// operation and shuts it down at program end.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace dataset {
+
+class TSession {
+ public:
+  explicit TSession(std::string name) : name_(std::move(name)) {}
+  TSession(const TSession&) = delete;
+  TSession& operator=(const TSession&) = delete;
+  ~TSession() { Close(); }
+
+  const std::string& SessionName() const { return name_; }
+  bool Active() const { return active_; }
+
+  // Starts the engine unless it runs already. On failure raises
+  // EDBEngineError with "An error occurred while attempting to initialize
+  // the database engine (error $xxxx)", leaves the session inactive, and the
+  // next call tries again. While starting, the busy cursor is shown.
+  void Open();
+  // Shuts the engine down; closing a closed session does nothing.
+  void Close();
+
+  // Called around the engine's start: begin returns whether it changed the
+  // cursor, end is called only when it did. The window layer sets these.
+  static void SetBusyCursorHooks(std::function<bool()> begin, std::function<void()> end);
+
+ private:
+  std::string name_;
+  bool active_ = false;
+};
+
+// The session every data set works in; exists from program start.
+TSession& Session();
+
+}  // namespace dataset

@@ -1,0 +1,53 @@
+// TQuery: runs a local SQL statement given as lines of text. Open runs a
+// SELECT and walks its read-only result.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "table/dataset.h"
+
+namespace paradox {
+class ResultSet;
+}
+
+namespace dataset {
+
+// The lines of a statement.
+class TStrings {
+ public:
+  void Add(const std::string& line) { lines_.push_back(line); }
+  void Clear() { lines_.clear(); }
+  int Count() const { return static_cast<int>(lines_.size()); }
+  const std::string& operator[](int i) const { return lines_.at(static_cast<size_t>(i)); }
+  // The lines joined, each ended by CR LF.
+  std::string Text() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+class TQuery : public TDataSet {
+ public:
+  explicit TQuery(std::string name = "Query");
+  ~TQuery() override;
+
+  // The statement; a change takes effect at the next open.
+  TStrings SQL;
+
+  const uint8_t* CurrentRecord() const override;
+
+ protected:
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalNext() override;
+  bool InternalEof() const override;
+  int InternalRecordCount() const override;
+
+ private:
+  std::unique_ptr<paradox::ResultSet> result_;
+  size_t row_ = 0;
+};
+
+}  // namespace dataset

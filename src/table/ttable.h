@@ -1,0 +1,43 @@
+// TTable: a table named by its path, opened shared and walked in the order
+// of its default index (primary-key order for keyed tables, the order of
+// the rows in the file otherwise).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "table/dataset.h"
+
+namespace paradox {
+class Table;
+class Cursor;
+}
+
+namespace dataset {
+
+class TTable : public TDataSet {
+ public:
+  explicit TTable(std::string name = "Table");
+  ~TTable() override;
+
+  const std::string& TableName() const { return table_name_; }
+  // Giving the name it has does nothing; another name while the set is open
+  // raises "Cannot perform this operation on an open dataset".
+  void SetTableName(const std::string& name);
+
+  const uint8_t* CurrentRecord() const override;
+
+ protected:
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalNext() override;
+  bool InternalEof() const override;
+  int InternalRecordCount() const override;
+
+ private:
+  std::string table_name_;
+  std::unique_ptr<paradox::Table> table_;
+  std::unique_ptr<paradox::Cursor> cursor_;
+};
+
+}  // namespace dataset

@@ -1,0 +1,85 @@
+// pxtool: looks into Paradox tables and writes sample ones.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tools/console.h"
+#include "tools/pxtool.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: pxtool info TABLE.db\n"
+    "       pxtool dump TABLE.db [--codepage N]\n"
+    "       pxtool sample DIR [options]   (pxtool sample --help lists them)\n"
+    "\n"
+    "info    prints the table's version, kind, block size, counts, code page,\n"
+    "        sort order, fields and the files that belong to it.\n"
+    "dump    prints the table's fields and records as one JSON object, records\n"
+    "        in the table's order (primary-key order for keyed tables); text is\n"
+    "        read in the table's code page, or in code page N.\n"
+    "sample  writes a realistic AdvBlock.db (and .PX when keyed) into DIR.\n";
+
+int Usage(const char* problem) {
+  if (problem != nullptr) std::fprintf(stderr, "pxtool: %s\n\n", problem);
+  std::fputs(kUsage, problem != nullptr ? stderr : stdout);
+  return problem != nullptr ? 2 : 0;
+}
+
+bool ParseInt(const std::string& s, int* out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (*end != '\0' || v < 0 || v > 65535) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+namespace tools {
+
+int ReportError(const paradox::Status& status) {
+  std::string text = status.ToString();
+  std::fprintf(stderr, "pxtool: error $%04X: ", static_cast<unsigned>(status.code()));
+  for (char c : text) std::fputc(c == '\n' ? ';' : c, stderr);
+  std::fputc('\n', stderr);
+  return 1;
+}
+
+}  // namespace tools
+
+int main(int argc, char** argv) {
+  tools::InitConsole();
+  std::vector<std::string> args = tools::Utf8Arguments(argc, argv);
+  if (args.empty()) return Usage("no command given");
+  const std::string cmd = args[0];
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(nullptr);
+
+  if (cmd == "info") {
+    if (args.size() != 2) return Usage("info takes one table");
+    return tools::RunInfo(args[1]);
+  }
+  if (cmd == "dump") {
+    std::string path;
+    int code_page = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--codepage") {
+        if (i + 1 >= args.size() || !ParseInt(args[i + 1], &code_page) || code_page == 0)
+          return Usage("--codepage needs a code page number");
+        ++i;
+      } else if (path.empty() && args[i].rfind("--", 0) != 0) {
+        path = args[i];
+      } else {
+        return Usage(("unexpected argument " + args[i]).c_str());
+      }
+    }
+    if (path.empty()) return Usage("dump needs a table");
+    return tools::RunDump(path, code_page);
+  }
+  if (cmd == "sample") {
+    return tools::RunSample(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  return Usage(("unknown command " + cmd).c_str());
+}
