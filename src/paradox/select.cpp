@@ -30,6 +30,23 @@ int CompareKey(const SortKey& k, const uint8_t* a, const uint8_t* b) {
   return k.descending ? -c : c;
 }
 
+// The first eight bytes of the row's key as the keys compare them, as a
+// big-endian number; shorter keys are padded with zeros.
+uint64_t KeyPrefix(const std::vector<SortKey>& keys, const uint8_t* row) {
+  uint64_t v = 0;
+  int have = 0;
+  for (const SortKey& k : keys) {
+    for (uint16_t i = 0; i < k.size && have < 8; ++i, ++have) {
+      uint8_t b = row[k.offset + i];
+      if (k.map != nullptr) b = k.map[b];
+      if (k.descending) b = static_cast<uint8_t>(~b);
+      v = (v << 8) | b;
+    }
+    if (have == 8) break;
+  }
+  return v << (8 * (8 - have));
+}
+
 }  // namespace
 
 Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<ResultSet>* out) {
@@ -76,16 +93,24 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   }
 
   if (!keys.empty()) {
+    // Sort on the first eight bytes of each row's key, comparing whole keys
+    // only where those are equal, and the row number last: the same order a
+    // stable sort on the whole keys would give, at a fraction of the cost.
     const uint8_t* base = rs->records_.data();
-    std::stable_sort(rs->order_.begin(), rs->order_.end(), [&](uint32_t x, uint32_t y) {
-      const uint8_t* a = base + x * rsize;
-      const uint8_t* b = base + y * rsize;
+    size_t n = rs->order_.size();
+    std::vector<std::pair<uint64_t, uint32_t>> sorted(n);
+    for (size_t i = 0; i < n; ++i) sorted[i] = {KeyPrefix(keys, base + i * rsize), static_cast<uint32_t>(i)};
+    std::sort(sorted.begin(), sorted.end(), [&](const auto& x, const auto& y) {
+      if (x.first != y.first) return x.first < y.first;
+      const uint8_t* a = base + static_cast<size_t>(x.second) * rsize;
+      const uint8_t* b = base + static_cast<size_t>(y.second) * rsize;
       for (const SortKey& k : keys) {
         int c = CompareKey(k, a, b);
         if (c != 0) return c < 0;
       }
-      return false;
+      return x.second < y.second;
     });
+    for (size_t i = 0; i < n; ++i) rs->order_[i] = sorted[i].second;
   }
   *out = std::move(rs);
   return Status::OK();

@@ -142,12 +142,16 @@ Status Cursor::Load(uint16_t b, const uint8_t** data) {
   if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) {
     uint32_t per_read = std::max<uint32_t>(1, static_cast<uint32_t>(kReadAhead / h.block_size));
     uint32_t count = std::min<uint32_t>(per_read, h.file_blocks - b + 1u);
-    buffer_.assign(static_cast<size_t>(count) * h.block_size, 0);
+    size_t want = static_cast<size_t>(count) * h.block_size;
+    // Allocated once: a fresh buffer per read would cost page faults.
+    if (buffer_.size() < want) buffer_.resize(want);
     uint64_t at = h.header_size + static_cast<uint64_t>(b - 1) * h.block_size;
     size_t got = 0;
-    PX_RETURN_IF_ERROR(table_->ReadData(at, buffer_.size(), buffer_.data(), &got));
-    // The last block may be stored short; the missing bytes read as zeros.
+    buffer_blocks_ = 0;
+    PX_RETURN_IF_ERROR(table_->ReadData(at, want, buffer_.data(), &got));
     if (got == 0) return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file");
+    // The last block may be stored short; the missing bytes read as zeros.
+    std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(got), buffer_.begin() + static_cast<std::ptrdiff_t>(want), 0);
     buffer_first_ = b;
     buffer_blocks_ = static_cast<uint32_t>((got + h.block_size - 1) / h.block_size);
   }

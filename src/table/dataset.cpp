@@ -14,11 +14,13 @@ using paradox::FieldType;
 
 namespace {
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
+// Field names compare without regard to the case of ASCII letters.
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 
@@ -30,9 +32,7 @@ constexpr double kMsPerDay = 86400000.0;
 // TField
 
 TField::TField(const TDataSet* owner, const paradox::Table* table, int index)
-    : owner_(owner), table_(table), index_(index) {}
-
-std::string TField::FieldName() const { return table_->fields()[static_cast<size_t>(index_)].name; }
+    : owner_(owner), table_(table), index_(index), name_(table->fields()[static_cast<size_t>(index)].name) {}
 
 const uint8_t* TField::Record() const { return owner_->CurrentRecord(); }
 
@@ -146,6 +146,7 @@ double TField::AsFloat() const {
 
 void TDataSet::Open() {
   if (active_) return;
+  lookups_.clear();
   fields_.clear();
   InternalOpen();
   active_ = true;
@@ -153,6 +154,7 @@ void TDataSet::Open() {
 
 void TDataSet::Close() {
   if (!active_) return;
+  lookups_.clear();
   fields_.clear();
   InternalClose();
   active_ = false;
@@ -170,14 +172,30 @@ int TDataSet::RecordCount() const {
   return InternalRecordCount();
 }
 
-TField* TDataSet::FieldByName(const std::string& name) {
-  for (auto& f : fields_)
-    if (SameIgnoringCase(f->FieldName(), name)) return f.get();
-  RaiseError("Field '" + name + "' not found");
+// Names are short: an inline comparison beats a library call here, and the
+// passes look up six names for every row.
+static bool SameBytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+TField* TDataSet::FieldByName(std::string_view name) {
+  for (const auto& [given, field] : lookups_)
+    if (SameBytes(given, name)) return field;
+  for (auto& f : fields_) {
+    if (SameIgnoringCase(f->FieldName(), name)) {
+      lookups_.emplace_back(std::string(name), f.get());
+      return f.get();
+    }
+  }
+  RaiseError("Field '" + std::string(name) + "' not found");
 }
 
 void TDataSet::BindFields(const paradox::Table* table, const std::vector<int>& columns) {
   fields_.clear();
+  lookups_.clear();
   for (int c : columns) fields_.push_back(std::make_unique<TField>(this, table, c));
 }
 

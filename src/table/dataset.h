@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace paradox {
@@ -21,7 +22,7 @@ class TField {
  public:
   TField(const TDataSet* owner, const paradox::Table* table, int index);
 
-  std::string FieldName() const;
+  const std::string& FieldName() const { return name_; }
   bool IsNull() const;
   // Text in Windows-1251 (Alpha and Memo; other types as plain text).
   std::string AsString() const;
@@ -38,6 +39,7 @@ class TField {
   const TDataSet* owner_;
   const paradox::Table* table_;
   int index_;
+  std::string name_;
 };
 
 class TDataSet {
@@ -63,7 +65,7 @@ class TDataSet {
   int RecordCount() const;
   // The field named `name`, letter case ignored; raises EDatabaseError
   // "<Name>: Field '<name>' not found" when there is none.
-  TField* FieldByName(const std::string& name);
+  TField* FieldByName(std::string_view name);
   int FieldCount() const { return static_cast<int>(fields_.size()); }
 
   // The current row's bytes; null at the end or when closed.
@@ -85,6 +87,9 @@ class TDataSet {
   std::string name_;
   bool active_ = false;
   std::vector<std::unique_ptr<TField>> fields_;
+  // Names already looked up, as given, so the passes' per-row look-ups of
+  // the same few names cost one comparison each.
+  std::vector<std::pair<std::string, TField*>> lookups_;
 };
 
 }  // namespace dataset
