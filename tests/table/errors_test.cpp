@@ -32,6 +32,9 @@ TEST(DatabaseErrorTest, ComponentColonText) {
 }
 
 TEST(SessionTest, FailedStartReportsAndRetries) {
+  // Other tests may have started the engine through the default session.
+  Session().Close();
+  ASSERT_FALSE(paradox::Engine::started());
   TSession s("Default");
   int busy = 0, idle = 0;
   TSession::SetBusyCursorHooks([&] { ++busy; return true; }, [&] { ++idle; });

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: CMAKE_CROSSCOMPILING_EMULATOR of the
+# MinGW build, so CTest starts every Windows test through it.
+#
+#   cmake/wine-run.sh PROGRAM.exe [ARGS...]
+#
+# - The Wine prefix lives in the build folder (<build>/wineprefix), found by
+#   walking up from the program to the folder holding CMakeCache.txt;
+#   ADVCLEAN_WINEPREFIX overrides it. It is created on first use, once, under
+#   a lock, so tests started together share it safely.
+# - Without DISPLAY a private Xvfb is started for the run and stopped after
+#   the prefix's Wine processes have ended. scripts/test.sh starts one Xvfb
+#   for the whole run and exports DISPLAY, which is then reused.
+# - The program's exit code is this script's exit code.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 PROGRAM.exe [ARGS...]" >&2
+  exit 2
+fi
+
+# CI runs with no standard input at all; Wine must not inherit a closed fd 0.
+if ! (exec 3<&0) 2>/dev/null; then
+  exec 0</dev/null
+fi
+
+program=$1
+shift
+
+find_build_dir() {
+  local d
+  d=$(cd "$(dirname "$1")" 2>/dev/null && pwd) || return 1
+  while [ "$d" != "/" ]; do
+    if [ -f "$d/CMakeCache.txt" ]; then
+      echo "$d"
+      return 0
+    fi
+    d=$(dirname "$d")
+  done
+  return 1
+}
+
+if [ -n "${ADVCLEAN_WINEPREFIX:-}" ]; then
+  prefix=$ADVCLEAN_WINEPREFIX
+else
+  build_dir=$(find_build_dir "$program") || build_dir=$(find_build_dir "$PWD/.") || {
+    echo "wine-run: no build folder (CMakeCache.txt) above $program; set ADVCLEAN_WINEPREFIX" >&2
+    exit 2
+  }
+  prefix=$build_dir/wineprefix
+fi
+mkdir -p "$(dirname "$prefix")"
+prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+export WINEARCH=win64
+unset WINESERVER WINELOADER 2>/dev/null || true
+
+xvfb_pid=""
+xvfb_dir=""
+stop_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+  fi
+  if [ -n "$xvfb_dir" ]; then
+    rm -rf "$xvfb_dir"
+    xvfb_dir=""
+  fi
+}
+trap stop_xvfb EXIT
+
+# Starts Xvfb on the first free display number (Xvfb picks it itself, so two
+# runs starting together cannot collide) and exports DISPLAY.
+start_xvfb() {
+  xvfb_dir=$(mktemp -d "${TMPDIR:-/tmp}/advclean-xvfb.XXXXXX")
+  local fdfile=$xvfb_dir/display
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    3>"$fdfile" </dev/null >/dev/null 2>"$xvfb_dir/log" &
+  xvfb_pid=$!
+  local i n=""
+  for i in $(seq 1 100); do
+    n=$(tr -dc '0-9' <"$fdfile" 2>/dev/null || true)
+    if [ -n "$n" ]; then break; fi
+    if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  if [ -z "$n" ]; then
+    echo "wine-run: could not start Xvfb:" >&2
+    cat "$xvfb_dir/log" >&2 || true
+    exit 2
+  fi
+  export DISPLAY=":$n"
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb
+fi
+
+# Create the prefix once. The lock is held only while creating; a finished
+# prefix is marked so that later runs skip all of this.
+ready=$prefix/.advclean-ready
+if [ ! -f "$ready" ]; then
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -f "$ready" ]; then
+    rm -rf "$prefix"
+    started=$(date +%s)
+    wine wineboot -i </dev/null >/dev/null 2>&1 || true
+    # A crashing program must end at once with a failing exit code. Wine's
+    # own debugger would wait behind a crash dialog, and when it does not,
+    # the process it ends exits with 0; with no debugger to start, the
+    # process ends with its exception code (0xC0000005 gives 5).
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /t REG_SZ /d 'advclean-no-debugger %ld %ld' /f \
+      </dev/null >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+      /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+    wineserver -w || true
+    if [ ! -d "$prefix/drive_c/windows" ]; then
+      echo "wine-run: could not create the Wine prefix $prefix" >&2
+      exit 2
+    fi
+    touch "$ready"
+    echo "wine-run: created Wine prefix $prefix in $(( $(date +%s) - started )) s" >&2
+  fi
+  flock -u 9
+  exec 9>&-
+fi
+
+# Run in the background so that a stop from outside (a timeout) ends the
+# program too, instead of leaving it running in the shared prefix.
+child=""
+on_signal() {
+  trap - TERM INT HUP
+  if [ -n "$child" ]; then kill -TERM "$child" 2>/dev/null || true; fi
+  stop_xvfb
+  exit $((128 + $1))
+}
+trap 'on_signal 15' TERM
+trap 'on_signal 2' INT
+trap 'on_signal 1' HUP
+exec 3<&0
+wine "$program" "$@" <&3 3<&- &
+child=$!
+exec 3<&-
+set +e
+wait "$child"
+status=$?
+set -e
+child=""
+
+# Our own Xvfb may still serve other Wine processes of the prefix (they share
+# one wineserver and desktop process); stop it only when the prefix is idle.
+if [ -n "$xvfb_pid" ]; then
+  wineserver -w || true
+fi
+exit "$status"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build git python3
+  googletest libgtest-dev
+  clang libclang-rt-14-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix
+  wine wine64
+  xvfb xdotool imagemagick x11-apps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
