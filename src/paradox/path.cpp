@@ -21,8 +21,8 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
     }
   }
   if (cut == std::string::npos) {
-    *dir = ".";
-    *name = path;
+    dir->assign(1, '.');
+    name->assign(path);
     return;
   }
   *name = path.substr(cut + 1);
