@@ -15,7 +15,7 @@
 namespace dataset {
 namespace {
 
-using paradox::FieldSpec;
+using paradox::FieldDef;
 using paradox::FieldType;
 
 struct Row {
@@ -32,7 +32,7 @@ std::string MakeTable(const std::string& test, FieldType number_type, const std:
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   std::string path = (dir / "AdvBlock.db").string();
-  std::vector<FieldSpec> fields = {{"FNAME", FieldType::kAlpha, 80}, {"FDATE", FieldType::kDate, 4},
+  std::vector<FieldDef> fields = {{"FNAME", FieldType::kAlpha, 80}, {"FDATE", FieldType::kDate, 4},
                                    {"FTIME", FieldType::kTime, 4},  {"FNUMBER", number_type, number_type == FieldType::kShort ? uint8_t(2) : uint8_t(number_type == FieldType::kNumber ? 8 : 4)},
                                    {"FORDER", FieldType::kLong, 4}, {"FYEARORDER", FieldType::kShort, 2}};
   std::unique_ptr<paradox::TableWriter> w;
