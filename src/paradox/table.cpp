@@ -13,7 +13,7 @@ namespace paradox {
 
 namespace {
 
-constexpr size_t kReadAhead = 256 * 1024;
+constexpr size_t kReadAhead = 1024 * 1024;
 
 std::string Lower(std::string_view s) {
   std::string r(s);

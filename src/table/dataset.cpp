@@ -46,14 +46,26 @@ bool TField::IsNull() const {
 }
 
 std::string TField::AsString() const {
+  std::string out;
+  GetText(&out);
+  return out;
+}
+
+void TField::GetText(std::string* text) const {
   const uint8_t* r = Record();
   const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
-  if (r == nullptr || paradox::IsNull(f, r)) return std::string();
+  text->clear();
+  if (r == nullptr || paradox::IsNull(f, r)) return;
+  if (f.type == FieldType::kAlpha) {
+    table_->To1251(paradox::GetAlpha(f, r), text);
+    return;
+  }
+  *text = FormatOther(f, r);
+}
+
+std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const {
   std::string out;
   switch (f.type) {
-    case FieldType::kAlpha:
-      table_->To1251(paradox::GetAlpha(f, r), &out);
-      return out;
     case FieldType::kMemo: case FieldType::kFmtMemo: {
       std::string bytes;
       Check(table_->ReadBlob(index_, r, &bytes));

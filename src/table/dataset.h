@@ -10,6 +10,7 @@
 
 namespace paradox {
 class Table;
+struct Field;
 }
 
 namespace dataset {
@@ -26,6 +27,8 @@ class TField {
   bool IsNull() const;
   // Text in Windows-1251 (Alpha and Memo; other types as plain text).
   std::string AsString() const;
+  // The same text into `out`, reusing its storage (for per-row reads).
+  void GetText(std::string* out) const;
   // Day count from 30 December 1899: dates whole, times a fraction of a day.
   double AsDateTime() const;
   // Integers sign-extended to 32 bits; Number and Money rounded.
@@ -34,6 +37,7 @@ class TField {
 
  private:
   const uint8_t* Record() const;
+  std::string FormatOther(const paradox::Field& f, const uint8_t* record) const;
   [[noreturn]] void CannotRead(const char* as) const;
 
   const TDataSet* owner_;
