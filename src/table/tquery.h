@@ -33,8 +33,15 @@ class TQuery : public TDataSet {
   explicit TQuery(std::string name = "Query");
   ~TQuery() override;
 
-  // The statement; a change takes effect at the next open.
+  // The statement; a change takes effect at the next open or execute.
   TStrings SQL;
+
+  // Runs the statement (a DELETE): the matching rows leave the table file at
+  // once and for good. Raises EDBEngineError when the engine fails; then
+  // nothing of the statement has been written.
+  void ExecSQL();
+  // Rows the last ExecSQL deleted.
+  int RowsAffected() const { return rows_affected_; }
 
   const uint8_t* CurrentRecord() const override;
 
@@ -48,6 +55,7 @@ class TQuery : public TDataSet {
  private:
   std::unique_ptr<paradox::ResultSet> result_;
   size_t row_ = 0;
+  int rows_affected_ = 0;
 };
 
 }  // namespace dataset

@@ -25,6 +25,13 @@ class TTable : public TDataSet {
   // raises "Cannot perform this operation on an open dataset".
   void SetTableName(const std::string& name);
 
+  // Deletes the current row from the table file at once. The row that
+  // followed becomes current; after deleting the last row the row before it
+  // becomes current and the set is not at its end; deleting the only row
+  // left puts the set at its end. A row the engine finds already gone counts
+  // as deleted. Engine failures raise EDBEngineError and change nothing.
+  void Delete();
+
   const uint8_t* CurrentRecord() const override;
 
  protected:
