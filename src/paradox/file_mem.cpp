@@ -9,9 +9,26 @@ namespace paradox {
 namespace {
 using Bytes = std::shared_ptr<std::vector<uint8_t>>;
 
+// What the file system knows of a file besides its bytes.
+struct Entry {
+  Bytes bytes;
+  bool read_only = false;
+  int handles = 0;
+  bool exclusive = false;
+};
+using EntryPtr = std::shared_ptr<Entry>;
+
 class MemFile : public File {
  public:
-  MemFile(Bytes data, bool writable) : data_(std::move(data)), writable_(writable) {}
+  MemFile(EntryPtr entry, bool writable, bool exclusive)
+      : entry_(std::move(entry)), data_(entry_->bytes), writable_(writable), exclusive_(exclusive) {
+    ++entry_->handles;
+    if (exclusive_) entry_->exclusive = true;
+  }
+  ~MemFile() override {
+    --entry_->handles;
+    if (exclusive_) entry_->exclusive = false;
+  }
 
   Status Read(uint64_t offset, size_t n, uint8_t* out, size_t* got) override {
     *got = 0;
@@ -39,59 +56,95 @@ class MemFile : public File {
   Status Sync() override { return Status::OK(); }
 
  private:
+  EntryPtr entry_;
   Bytes data_;
   bool writable_;
+  bool exclusive_;
 };
 }  // namespace
 
+// Paths are kept with '/' only, so that a path joined with the host's
+// separator names the same file.
+std::string Normal(std::string p) {
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
 struct MemFileSystem::Impl {
-  std::map<std::string, Bytes> files;
+  std::map<std::string, EntryPtr> files;
 };
 
 MemFileSystem::MemFileSystem() : impl_(new Impl) {}
 MemFileSystem::~MemFileSystem() = default;
 
-Status MemFileSystem::Open(const std::string& path, OpenMode mode,
+Status MemFileSystem::Open(const std::string& given_path, OpenMode mode,
                            std::unique_ptr<File>* out) {
+  const std::string path = Normal(given_path);
   auto it = impl_->files.find(path);
   if (mode == OpenMode::kCreate) {
     if (it != impl_->files.end()) return Status::Error(ErrorCode::kAccessDenied, path + " already exists");
-    auto bytes = std::make_shared<std::vector<uint8_t>>();
-    impl_->files[path] = bytes;
-    *out = std::make_unique<MemFile>(bytes, true);
+    auto e = std::make_shared<Entry>();
+    e->bytes = std::make_shared<std::vector<uint8_t>>();
+    impl_->files[path] = e;
+    *out = std::make_unique<MemFile>(e, true, false);
     return Status::OK();
   }
   if (it == impl_->files.end()) return Status::Error(ErrorCode::kNotFound, path);
-  *out = std::make_unique<MemFile>(it->second, mode == OpenMode::kReadWrite);
+  EntryPtr e = it->second;
+  if (e->exclusive) return Status::Error(ErrorCode::kTableBusy, path);
+  bool writable = mode == OpenMode::kReadWrite || mode == OpenMode::kExclusive;
+  if (writable && e->read_only) return Status::Error(ErrorCode::kReadOnly, path);
+  if (mode == OpenMode::kExclusive && e->handles > 0) return Status::Error(ErrorCode::kTableBusy, path);
+  *out = std::make_unique<MemFile>(e, writable, mode == OpenMode::kExclusive);
   return Status::OK();
 }
 
 Status MemFileSystem::ListDir(const std::string& dir, std::vector<std::string>* names) {
   names->clear();
-  for (const auto& [path, bytes] : impl_->files) {
-    std::string d, n;
-    SplitPath(path, &d, &n);
-    if (d == dir) names->push_back(n);
+  const std::string want = Normal(dir);
+  for (const auto& [path, entry] : impl_->files) {
+    size_t cut = path.rfind('/');
+    std::string d = cut == std::string::npos ? "." : path.substr(0, cut == 0 ? 1 : cut);
+    if (d == want) names->push_back(path.substr(cut == std::string::npos ? 0 : cut + 1));
   }
   return Status::OK();
 }
 
-bool MemFileSystem::FileExists(const std::string& path) {
+bool MemFileSystem::FileExists(const std::string& given_path) {
+  const std::string path = Normal(given_path);
   return impl_->files.count(path) != 0;
 }
 
-Status MemFileSystem::Remove(const std::string& path) {
+Status MemFileSystem::Remove(const std::string& given_path) {
+  const std::string path = Normal(given_path);
   if (impl_->files.erase(path) == 0) return Status::Error(ErrorCode::kNotFound, path);
   return Status::OK();
 }
 
-void MemFileSystem::SetContents(const std::string& path, std::vector<uint8_t> bytes) {
-  impl_->files[path] = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+void MemFileSystem::SetContents(const std::string& given_path, std::vector<uint8_t> bytes) {
+  const std::string path = Normal(given_path);
+  auto e = std::make_shared<Entry>();
+  e->bytes = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
+  impl_->files[path] = e;
 }
 
-std::vector<uint8_t> MemFileSystem::Contents(const std::string& path) const {
+std::vector<uint8_t> MemFileSystem::Contents(const std::string& given_path) const {
+  const std::string path = Normal(given_path);
   auto it = impl_->files.find(path);
-  return it == impl_->files.end() ? std::vector<uint8_t>() : *it->second;
+  return it == impl_->files.end() ? std::vector<uint8_t>() : *it->second->bytes;
+}
+
+void MemFileSystem::SetReadOnly(const std::string& given_path, bool read_only) {
+  const std::string path = Normal(given_path);
+  auto it = impl_->files.find(path);
+  if (it != impl_->files.end()) it->second->read_only = read_only;
+}
+
+int MemFileSystem::OpenHandles(const std::string& given_path) const {
+  const std::string path = Normal(given_path);
+  auto it = impl_->files.find(path);
+  return it == impl_->files.end() ? 0 : it->second->handles;
 }
 
 }  // namespace paradox

@@ -92,6 +92,7 @@ Status ParseHeader(const std::vector<uint8_t>& b, uint64_t file_size, TableHeade
       h.first_free_block > h.file_blocks)
     return Corrupt("block number out of range");
   if ((h.first_block == 0) != (h.last_block == 0)) return Corrupt("chain has only one end");
+  if (h.first_block == 0 && h.used_blocks != 0) return Corrupt("blocks in use but no chain");
   if (h.num_fields == 0) return Corrupt("no fields");
 
   if (h.has_data_header() && h.header_size < hdr::kDataHeaderEnd) return Corrupt("header too short");

@@ -114,7 +114,11 @@ void Table::To1251(std::string_view text, std::string* out) const {
 }
 
 Status Table::ReadBlob(int field, const uint8_t* record, std::string* out) const {
-  const Field& f = header_.fields.at(static_cast<size_t>(field));
+  if (field < 0 || static_cast<size_t>(field) >= header_.fields.size())
+    return Status::Error(ErrorCode::kFieldNotFound, "field " + std::to_string(field + 1));
+  const Field& f = header_.fields[static_cast<size_t>(field)];
+  if (!IsBlobType(f.type))
+    return Status::Error(ErrorCode::kNotSupported, "field " + std::to_string(field + 1) + " holds no blob");
   BlobRef ref = GetBlobRef(f, record);
   Status st;
   if (ReadLeaderBlob(f.type, ref, out, &st)) return st;
@@ -207,6 +211,9 @@ void Cursor::EnterBlock(uint16_t b) {
     block_ = b;
     block_data_ = data;
     count_ = static_cast<uint32_t>(add / rs + 1);
+    // A stored-short last block may end early, but not inside its records.
+    if (h.header_size + (b - 1ull) * h.block_size + 6 + uint64_t{count_} * h.record_size > table_->file_size())
+      return Fail(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " ends inside its records");
     next_ = LoadLE16(data);
     seen_ += count_;
     if (seen_ > h.num_records)
