@@ -33,6 +33,11 @@ enum class OpenMode {
   kRead,       // existing file, reading only; others may read and write
   kReadWrite,  // existing file, reading and writing
   kCreate,     // new file for reading and writing; fails if it exists
+  // Existing file, reading and writing, held against every other user: fails
+  // with kTableBusy when another program or handle has it open, and with
+  // kReadOnly when the file may not be written. While the handle lives, no
+  // one else can open the file for writing.
+  kExclusive,
 };
 
 class FileSystem {
@@ -71,6 +76,10 @@ class MemFileSystem : public FileSystem {
 
   // Puts a whole file in place, replacing any earlier one.
   void SetContents(const std::string& path, std::vector<uint8_t> bytes);
+  // Marks a file read-only: writable opens fail with kReadOnly.
+  void SetReadOnly(const std::string& path, bool read_only);
+  // Open handles of a file, of this file system's users.
+  int OpenHandles(const std::string& path) const;
   // The current bytes of a file; empty when there is none.
   std::vector<uint8_t> Contents(const std::string& path) const;
 

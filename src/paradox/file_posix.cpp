@@ -81,16 +81,46 @@ class PosixFileSystem : public FileSystem {
       case OpenMode::kRead: flags |= O_RDONLY; break;
       case OpenMode::kReadWrite: flags |= O_RDWR; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kExclusive: flags |= O_RDWR; break;
+    }
+    bool writing = mode != OpenMode::kRead;
+    if (writing && mode != OpenMode::kCreate) {
+      // A file without write permission is read-only even to the superuser.
+      struct stat st;
+      if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
+        return Status::Error(ErrorCode::kReadOnly, path);
     }
     int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) return ErrnoStatus(path, errno);
+    if (fd < 0) {
+      int err = errno;
+      if (writing && (err == EACCES || err == EROFS || err == EPERM) && ::access(path.c_str(), R_OK) == 0)
+        return Status::Error(ErrorCode::kReadOnly, path);
+      return ErrnoStatus(path, err);
+    }
     struct stat st;
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);
       return Status::Error(ErrorCode::kNotFound, path + " is a folder");
     }
-    // Tables are mostly read front to back: ask for a larger read-ahead.
-    if (mode == OpenMode::kRead) (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Users of a table announce themselves with locks on the whole file
+    // that belong to the open file, not the process, so that two handles of
+    // one process see each other too: readers share, a changer holds it alone.
+    struct flock lk = {};
+    lk.l_whence = SEEK_SET;
+    lk.l_type = mode == OpenMode::kRead ? F_RDLCK : F_WRLCK;
+    if (mode == OpenMode::kExclusive) {
+      if (::fcntl(fd, F_OFD_SETLK, &lk) != 0) {
+        int err = errno;
+        ::close(fd);
+        if (err == EAGAIN || err == EACCES) return Status::Error(ErrorCode::kTableBusy, path);
+        return ErrnoStatus(path, err);
+      }
+    } else if (mode == OpenMode::kRead) {
+      // Reading goes on even while another program changes the table.
+      (void)::fcntl(fd, F_OFD_SETLK, &lk);
+      // Tables are mostly read front to back: ask for a larger read-ahead.
+      (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
     *out = std::make_unique<PosixFile>(path, fd);
     return Status::OK();
   }

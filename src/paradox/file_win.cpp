@@ -120,6 +120,11 @@ class WinFileSystem : public FileSystem {
     // Readers let every other program go on reading and writing.
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     if (mode == OpenMode::kReadWrite) access |= GENERIC_WRITE;
+    if (mode == OpenMode::kExclusive) {
+      // No sharing at all: fails while any other program has the file open.
+      access |= GENERIC_WRITE;
+      share = 0;
+    }
     if (mode == OpenMode::kCreate) {
       access |= GENERIC_WRITE;
       disposition = CREATE_NEW;
@@ -129,6 +134,9 @@ class WinFileSystem : public FileSystem {
     DWORD attrs = GetFileAttributesW(wpath.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
       return Status::Error(ErrorCode::kNotFound, path + " is a folder");
+    if ((access & GENERIC_WRITE) && mode != OpenMode::kCreate && attrs != INVALID_FILE_ATTRIBUTES &&
+        (attrs & FILE_ATTRIBUTE_READONLY))
+      return Status::Error(ErrorCode::kReadOnly, path);
     HANDLE h = CreateFileW(wpath.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastErrorStatus(path);
     *out = std::make_unique<WinFile>(path, h);
