@@ -1,0 +1,66 @@
+#include "cleaning/copy_finder.h"
+
+#include <algorithm>
+
+namespace cleaning {
+
+namespace {
+
+// Key order, then Order and YearOrder: records of one class are neighbours.
+int CompareWhole(const TBlockRec& a, const TBlockRec& b) {
+  int c = CompareBlocks(a, b);
+  if (c != 0) return c;
+  if (a.Order != b.Order) return a.Order < b.Order ? -1 : 1;
+  if (a.YearOrder != b.YearOrder) return a.YearOrder < b.YearOrder ? -1 : 1;
+  return 0;
+}
+
+}  // namespace
+
+TCopyFinder::TCopyFinder(TDupList& list) : list_(list) {
+  const int n = list.Count();
+  order_.resize(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) order_[static_cast<size_t>(i)] = i;
+  std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+    int c = CompareWhole(*list_[a], *list_[b]);
+    return c != 0 ? c < 0 : a < b;
+  });
+  class_start_.resize(static_cast<size_t>(n));
+  used_.assign(static_cast<size_t>(n), 0);
+  marked_.assign(static_cast<size_t>(n), 0);
+  int start = 0;
+  for (int k = 0; k < n; ++k) {
+    if (k > 0 && CompareWhole(*list_[order_[k - 1]], *list_[order_[k]]) != 0) start = k;
+    class_start_[static_cast<size_t>(order_[k])] = start;
+  }
+}
+
+TCopyFinder::~TCopyFinder() {
+  if (!finished_) Finish();
+}
+
+int TCopyFinder::Find(const TBlockRec& rec) const {
+  auto first = std::lower_bound(order_.begin(), order_.end(), rec,
+                                [this](int a, const TBlockRec& b) { return CompareWhole(*list_[a], b) < 0; });
+  if (first == order_.end() || CompareWhole(*list_[*first], rec) != 0) return -1;
+  const int start = static_cast<int>(first - order_.begin());
+  // A class is a run of records equal to each other; the used ones are the
+  // first of the run.
+  const int next = start + used_[static_cast<size_t>(start)];
+  if (next >= static_cast<int>(order_.size()) || class_start_[static_cast<size_t>(order_[next])] != start) return -1;
+  return order_[static_cast<size_t>(next)];
+}
+
+void TCopyFinder::Use(int position) {
+  const int start = class_start_[static_cast<size_t>(position)];
+  ++used_[static_cast<size_t>(start)];
+  marked_[static_cast<size_t>(position)] = 1;
+  ++used_total_;
+}
+
+void TCopyFinder::Finish() {
+  finished_ = true;
+  if (used_total_ > 0) list_.DeleteMarked(marked_);
+}
+
+}  // namespace cleaning

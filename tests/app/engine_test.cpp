@@ -1,0 +1,122 @@
+// The table path rule and the progress throttle with a fake clock.
+#include "app/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace app {
+namespace {
+
+TEST(EnsureBackslashTest, AddsExactlyOneTrailingBackslash) {
+  EXPECT_EQ(EnsureBackslash(""), "");
+  EXPECT_EQ(EnsureBackslash("C:\\Morvane"), "C:\\Morvane\\");
+  EXPECT_EQ(EnsureBackslash("C:\\Morvane\\"), "C:\\Morvane\\");
+  EXPECT_EQ(EnsureBackslash("C:"), "C:\\");
+  EXPECT_EQ(EnsureBackslash("C:/Morvane/"), "C:/Morvane/\\");
+}
+
+TEST(TablePathTest, FolderTextToTableFile) {
+  EXPECT_EQ(TablePath(""), "AdvBlock.db");  // relative to the current folder
+#ifdef _WIN32
+  EXPECT_EQ(TablePath("C:\\Morvane"), "C:\\Morvane\\AdvBlock.db");
+  EXPECT_EQ(TablePath("C:\\Morvane\\"), "C:\\Morvane\\AdvBlock.db");
+#else
+  EXPECT_EQ(TablePath("/srv/morvane"), "/srv/morvane/AdvBlock.db");
+  EXPECT_EQ(TablePath("/srv/morvane/"), "/srv/morvane/AdvBlock.db");
+  EXPECT_EQ(TablePath("/"), "/AdvBlock.db");
+#endif
+}
+
+TEST(SecondsOfTest, DaysToSecondsNeverNegative) {
+  EXPECT_EQ(SecondsOf(1), 86400);
+  EXPECT_EQ(SecondsOf(0.5), 43200);
+  EXPECT_EQ(SecondsOf(-0.25), 0);
+  EXPECT_EQ(SecondsOf(std::nan("")), 0);
+}
+
+// A clock, pause and pump under the test's control, put back afterwards.
+class ThrottleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetClock([this] {
+      ++clock_reads;
+      return now;
+    });
+    SetSleep([this](int32_t ms) { sleeps.push_back(ms); });
+    SetMessagePump([this] { ++pumps; });
+    LastProgressTime = 0;
+  }
+  void TearDown() override {
+    SetClock(nullptr);
+    SetSleep(nullptr);
+    SetMessagePump(nullptr);
+    LastProgressTime = 0;
+  }
+  static double Seconds(double s) { return s / 86400; }
+
+  double now = 46000.5;  // a day in 2025, noon
+  int clock_reads = 0;
+  int pumps = 0;
+  std::vector<int32_t> sleeps;
+};
+
+TEST_F(ThrottleTest, FirstCallDueThenAtMostEveryFourTenths) {
+  EXPECT_TRUE(ProgressDue());  // LastProgressTime starts at 0
+  EXPECT_EQ(LastProgressTime, now);
+  EXPECT_EQ(pumps, 1);
+  EXPECT_EQ(sleeps, std::vector<int32_t>{20});
+
+  const double tick = now;
+  now = tick + Seconds(0.1);
+  clock_reads = 0;
+  EXPECT_FALSE(ProgressDue());
+  EXPECT_EQ(clock_reads, 2);  // elapsed, then the set-back test
+  EXPECT_EQ(pumps, 1);        // nothing else happens
+  EXPECT_EQ(LastProgressTime, tick);
+
+  now = tick + Seconds(0.39);
+  EXPECT_FALSE(ProgressDue());
+  now = tick + Seconds(0.5);
+  EXPECT_TRUE(ProgressDue());
+  EXPECT_EQ(LastProgressTime, now);
+  EXPECT_EQ(pumps, 2);
+  EXPECT_EQ(sleeps.size(), 2u);
+}
+
+TEST_F(ThrottleTest, ClockSetBackIsDueAndRestartsFromTheNewTime) {
+  ASSERT_TRUE(ProgressDue());
+  now -= Seconds(3600);
+  EXPECT_TRUE(ProgressDue());
+  EXPECT_EQ(LastProgressTime, now);
+  now += Seconds(0.1);
+  EXPECT_FALSE(ProgressDue());  // the throttle runs from the new time
+  now += Seconds(0.4);
+  EXPECT_TRUE(ProgressDue());
+}
+
+TEST_F(ThrottleTest, PumpAndWaitPumpsFirstThenSleeps) {
+  std::vector<char> order;
+  SetMessagePump([&] { order.push_back('p'); });
+  SetSleep([&](int32_t ms) {
+    order.push_back('s');
+    sleeps.push_back(ms);
+  });
+  PumpAndWait(7);
+  EXPECT_EQ(order, (std::vector<char>{'p', 's'}));
+  EXPECT_EQ(sleeps, std::vector<int32_t>{7});
+}
+
+TEST(ClockTest, DayCountsFrom30December1899) {
+  EXPECT_EQ(DayCount(1899, 12, 30, 0, 0, 0, 0), 0);
+  EXPECT_EQ(DayCount(2011, 1, 1, 12, 0, 0, 0), 40544.5);
+  EXPECT_NEAR(DayCount(2011, 1, 1, 0, 0, 0, 1), 40544 + 1 / 86400000.0, 1e-9);
+  // The system clock is a current local time: after 2020, before 2100.
+  const double now = SystemNow();
+  EXPECT_GT(now, DayCount(2020, 1, 1, 0, 0, 0, 0));
+  EXPECT_LT(now, DayCount(2100, 1, 1, 0, 0, 0, 0));
+}
+
+}  // namespace
+}  // namespace app

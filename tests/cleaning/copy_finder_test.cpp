@@ -1,0 +1,66 @@
+// Matching rows to listed records in all six fields.
+#include "cleaning/copy_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace cleaning {
+namespace {
+
+TBlockRec Rec(double date, const std::string& name, int32_t order, int32_t year) {
+  TBlockRec r;
+  r.Date = date;
+  r.Time = 0.25;
+  r.Number = 3;
+  r.Name.Assign(name);
+  r.Order = order;
+  r.YearOrder = year;
+  return r;
+}
+
+TEST(CopyFinderTest, UsesEachIdenticalRecordOnce) {
+  TDupList list;
+  list.Add(Rec(1, "a", 1, 2011));  // 0
+  list.Add(Rec(2, "b", 5, 2011));  // 1: same key as 2 and 3, other order
+  list.Add(Rec(2, "b", 7, 2011));  // 2
+  list.Add(Rec(2, "b", 5, 2011));  // 3: identical to 1
+  list.Add(Rec(2, "b", 5, 2012));  // 4: other order year
+  {
+    TCopyFinder copies(list);
+    const TBlockRec row = Rec(2, "b", 5, 2011);
+    int first = copies.Find(row);
+    ASSERT_TRUE(first == 1 || first == 3);
+    copies.Use(first);
+    int second = copies.Find(row);
+    ASSERT_TRUE((second == 1 || second == 3) && second != first);
+    copies.Use(second);
+    EXPECT_EQ(copies.Find(row), -1);  // both used; 2 and 4 differ in order or year
+    EXPECT_EQ(copies.Find(Rec(2, "b", 5, 2010)), -1);
+    EXPECT_EQ(copies.Find(Rec(2, "b", 6, 2011)), -1);
+    EXPECT_EQ(copies.Find(Rec(2, "b", 7, 2011)), 2);
+    EXPECT_EQ(copies.Find(Rec(3, "b", 5, 2011)), -1);
+    EXPECT_EQ(list.Count(), 5);  // nothing leaves before Finish
+    copies.Finish();
+  }
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0]->Date, 1);
+  EXPECT_EQ(list[1]->Order, 7);
+  EXPECT_EQ(list[2]->YearOrder, 2012);
+}
+
+TEST(CopyFinderTest, UsedRecordsLeaveTheListWhenAnErrorUnwinds) {
+  TDupList list;
+  list.Add(Rec(1, "a", 1, 1));
+  list.Add(Rec(1, "a", 1, 1));
+  try {
+    TCopyFinder copies(list);
+    copies.Use(copies.Find(Rec(1, "a", 1, 1)));
+    throw std::runtime_error("deletion failed");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(list.Count(), 1);
+}
+
+}  // namespace
+}  // namespace cleaning
