@@ -1,0 +1,68 @@
+// TForm: a top-level window holding controls. A form starts hidden; Show
+// places it (centred on the screen when asked) and shows it. Closing asks
+// OnCloseQuery, then OnClose decides what happens: hide (the default), free
+// (the form is destroyed when the next messages are handled) or nothing.
+// Closing the main form ends the program.
+#pragma once
+
+#include <functional>
+
+#include "framework/win_control_win.h"
+
+namespace framework {
+
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+enum class TPosition { poDesigned, poScreenCenter };
+enum class TFormStyle { fsNormal, fsStayOnTop };
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+using TBorderIcons = unsigned;
+
+using TCloseEvent = std::function<void(TComponent* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TComponent* sender, bool& can_close)>;
+
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
+
+  void SetBorderStyle(TFormBorderStyle style);
+  void SetBorderIcons(TBorderIcons icons);
+  void SetFormStyle(TFormStyle style);
+  void SetPosition(TPosition position) { position_ = position; }
+  // Sets the outer size so that the client area has this size.
+  void SetClientSize(int width, int height);
+  int ClientWidth() override;
+  int ClientHeight() override;
+
+  void Close();
+  // Destroys the form once the messages now pending have been handled.
+  void Release();
+  void BringToFront();
+
+  TCloseQueryEvent OnCloseQuery;
+  TCloseEvent OnClose;
+
+  static constexpr UINT kReleaseMessage = WM_APP + 0x100;
+
+ protected:
+  void CreateParams(TCreateParams* params) override;
+  void HandleCreated() override;
+  LRESULT WndProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void VisibleChanged() override;
+
+ private:
+  void ApplyClientSize();
+
+  TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
+  TBorderIcons border_icons_ = biSystemMenu | biMinimize | biMaximize;
+  TFormStyle form_style_ = TFormStyle::fsNormal;
+  TPosition position_ = TPosition::poDesigned;
+  int client_width_ = -1;
+  int client_height_ = -1;
+  bool placed_ = false;
+  bool releasing_ = false;
+};
+
+}  // namespace framework

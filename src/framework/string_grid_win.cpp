@@ -1,0 +1,388 @@
+#include "framework/string_grid_win.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "framework/string_grid_layout.h"
+#include "framework/text.h"
+
+namespace framework {
+
+namespace {
+const std::u16string kEmpty;
+}
+
+TStringGrid::TStringGrid(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 320, 120);
+  SetTabStop(true);
+  SetColor(clWindow);
+  SetColCount(5);
+  SetRowCount(5);
+}
+
+void TStringGrid::CreateParams(TCreateParams* params) {
+  TWinControl::CreateParams(params);
+  params->ex_style |= WS_EX_CLIENTEDGE;
+}
+
+void TStringGrid::HandleCreated() { UpdateScrollBars(); }
+
+void TStringGrid::SetColCount(int count) {
+  if (count < 1) count = 1;
+  col_widths_.resize(static_cast<size_t>(count), default_col_width_);
+  for (auto& row : cells_) row.resize(static_cast<size_t>(count));
+  if (fixed_cols_ >= count) fixed_cols_ = count - 1;
+  LayoutChanged();
+}
+
+void TStringGrid::SetRowCount(int count) {
+  if (count < 1) count = 1;
+  row_heights_.resize(static_cast<size_t>(count), default_row_height_);
+  cells_.resize(static_cast<size_t>(count), std::vector<std::u16string>(col_widths_.size()));
+  if (fixed_rows_ >= count) fixed_rows_ = count - 1;
+  row_ = std::clamp(row_, fixed_rows_, count - 1);
+  LayoutChanged();
+}
+
+void TStringGrid::SetFixedRows(int count) {
+  fixed_rows_ = std::clamp(count, 0, RowCount() - 1);
+  row_ = std::max(row_, fixed_rows_);
+  top_row_ = std::max(top_row_, fixed_rows_);
+  LayoutChanged();
+}
+
+void TStringGrid::SetFixedCols(int count) {
+  fixed_cols_ = std::clamp(count, 0, ColCount() - 1);
+  LayoutChanged();
+}
+
+void TStringGrid::SetDefaultColWidth(int width) {
+  default_col_width_ = width;
+  std::fill(col_widths_.begin(), col_widths_.end(), width);
+  LayoutChanged();
+}
+
+void TStringGrid::SetDefaultRowHeight(int height) {
+  default_row_height_ = height;
+  std::fill(row_heights_.begin(), row_heights_.end(), height);
+  LayoutChanged();
+}
+
+void TStringGrid::SetColWidths(int col, int width) {
+  if (col < 0 || col >= ColCount()) return;
+  if (width < 0) width = 0;
+  if (col_widths_[static_cast<size_t>(col)] == width) return;
+  col_widths_[static_cast<size_t>(col)] = width;
+  LayoutChanged();
+}
+
+void TStringGrid::SetOptions(TGridOptions options) {
+  if (options == options_) return;
+  options_ = options;
+  Invalidate();
+}
+
+void TStringGrid::SetScrollBars(TScrollStyle style) {
+  if (style == scroll_bars_) return;
+  scroll_bars_ = style;
+  LayoutChanged();
+}
+
+const std::u16string& TStringGrid::Cells(int col, int row) const {
+  if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return kEmpty;
+  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
+}
+
+void TStringGrid::SetCells(int col, int row, std::u16string text) {
+  if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
+  auto& cell = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
+  if (cell == text) return;
+  cell = std::move(text);
+  Invalidate();
+}
+
+void TStringGrid::SetCells(int col, int row, std::string_view cp1251) { SetCells(col, row, FromCp1251(cp1251)); }
+void TStringGrid::SetCells(int col, int row, std::u8string_view utf8) { SetCells(col, row, FromUtf8(utf8)); }
+
+void TStringGrid::SetRow(int row) { MoveRow(row); }
+
+void TStringGrid::SetTopRow(int row) {
+  int top = std::clamp(row, fixed_rows_, std::max(fixed_rows_, MaxTopRow()));
+  if (top == top_row_) return;
+  top_row_ = top;
+  UpdateScrollBars();
+  Invalidate();
+}
+
+bool TStringGrid::VerticalScrollBarShown() const {
+  HWND window = WindowHandle();
+  return window && (GetWindowLongPtrW(window, GWL_STYLE) & WS_VSCROLL);
+}
+
+bool TStringGrid::HorizontalScrollBarShown() const {
+  HWND window = WindowHandle();
+  return window && (GetWindowLongPtrW(window, GWL_STYLE) & WS_HSCROLL);
+}
+
+int TStringGrid::FixedHeight() const { return CellsExtent(row_heights_, 0, fixed_rows_, GridLineWidth()); }
+int TStringGrid::FixedWidth() const { return CellsExtent(col_widths_, 0, fixed_cols_, GridLineWidth()); }
+
+int TStringGrid::MaxTopRow() {
+  if (!HandleAllocated()) return fixed_rows_;
+  return MaxFirstCell(row_heights_, fixed_rows_, ClientHeight() - FixedHeight(), GridLineWidth());
+}
+
+int TStringGrid::MaxLeftOffset() {
+  if (!HandleAllocated()) return 0;
+  int content = CellsExtent(col_widths_, fixed_cols_, ColCount(), GridLineWidth());
+  return std::max(0, content - (ClientWidth() - FixedWidth()));
+}
+
+void TStringGrid::LayoutChanged() {
+  top_row_ = std::clamp(top_row_, fixed_rows_, std::max(fixed_rows_, RowCount() - 1));
+  UpdateScrollBars();
+  Invalidate();
+}
+
+void TStringGrid::UpdateScrollBars() {
+  HWND window = WindowHandle();
+  if (!window || updating_bars_) return;
+  updating_bars_ = true;
+  RECT client;
+  GetClientRect(window, &client);
+  const int bar_w = GetSystemMetrics(SM_CXVSCROLL);
+  const int bar_h = GetSystemMetrics(SM_CYHSCROLL);
+  int client_w = client.right + (VerticalScrollBarShown() ? bar_w : 0);
+  int client_h = client.bottom + (HorizontalScrollBarShown() ? bar_h : 0);
+  int content_w = CellsExtent(col_widths_, 0, ColCount(), GridLineWidth());
+  int content_h = CellsExtent(row_heights_, 0, RowCount(), GridLineWidth());
+  GridScrollBars bars = ScrollBarsNeeded(content_w, content_h, client_w, client_h, bar_w, bar_h);
+  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssHorizontal) bars.vertical = false;
+  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssVertical) bars.horizontal = false;
+  if (bars.vertical != VerticalScrollBarShown()) ShowScrollBar(window, SB_VERT, bars.vertical);
+  if (bars.horizontal != HorizontalScrollBarShown()) ShowScrollBar(window, SB_HORZ, bars.horizontal);
+
+  int max_top = MaxTopRow();
+  top_row_ = std::clamp(top_row_, fixed_rows_, std::max(fixed_rows_, max_top));
+  left_offset_ = std::clamp(left_offset_, 0, MaxLeftOffset());
+
+  SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  if (bars.vertical) {
+    si.nMax = RowCount() - fixed_rows_ - 1;
+    si.nPage = static_cast<UINT>(RowCount() - max_top);
+    si.nPos = top_row_ - fixed_rows_;
+    SetScrollInfo(window, SB_VERT, &si, TRUE);
+  }
+  if (bars.horizontal) {
+    si.nMax = CellsExtent(col_widths_, fixed_cols_, ColCount(), GridLineWidth()) - 1;
+    si.nPage = static_cast<UINT>(std::max(1, ClientWidth() - FixedWidth()));
+    si.nPos = left_offset_;
+    SetScrollInfo(window, SB_HORZ, &si, TRUE);
+  }
+  updating_bars_ = false;
+}
+
+int TStringGrid::RowAt(int y) const {
+  const int line = GridLineWidth();
+  int pos = 0;
+  for (int r = 0; r < fixed_rows_; ++r) {
+    pos += row_heights_[static_cast<size_t>(r)] + line;
+    if (y < pos) return r;
+  }
+  for (int r = top_row_; r < RowCount(); ++r) {
+    pos += row_heights_[static_cast<size_t>(r)] + line;
+    if (y < pos) return r;
+  }
+  return -1;
+}
+
+void TStringGrid::MoveRow(int row) {
+  if (RowCount() <= fixed_rows_) return;
+  row = std::clamp(row, fixed_rows_, RowCount() - 1);
+  if (row == row_) return;
+  row_ = row;
+  // Keep the selected row in view.
+  if (HandleAllocated()) {
+    if (row_ < top_row_) {
+      SetTopRow(row_);
+    } else {
+      int room = ClientHeight() - FixedHeight();
+      int visible = CellsThatFit(row_heights_, top_row_, room, GridLineWidth());
+      if (row_ >= top_row_ + visible) {
+        int top = row_;
+        while (top > fixed_rows_ && CellsThatFit(row_heights_, top - 1, room, GridLineWidth()) > row_ - (top - 1))
+          --top;
+        SetTopRow(top);
+      }
+    }
+  }
+  Invalidate();
+}
+
+void TStringGrid::Scroll(int bar, int code) {
+  if (bar == SB_VERT) {
+    int page = std::max(1, CellsThatFit(row_heights_, top_row_, ClientHeight() - FixedHeight(), GridLineWidth()));
+    int top = top_row_;
+    switch (code) {
+      case SB_LINEUP: --top; break;
+      case SB_LINEDOWN: ++top; break;
+      case SB_PAGEUP: top -= page; break;
+      case SB_PAGEDOWN: top += page; break;
+      case SB_TOP: top = fixed_rows_; break;
+      case SB_BOTTOM: top = RowCount(); break;
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: {
+        SCROLLINFO si{sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(Handle(), SB_VERT, &si);
+        top = fixed_rows_ + si.nTrackPos;
+        break;
+      }
+      default: return;
+    }
+    SetTopRow(top);
+  } else {
+    int offset = left_offset_;
+    int page = std::max(1, ClientWidth() - FixedWidth());
+    switch (code) {
+      case SB_LINELEFT: offset -= default_col_width_; break;
+      case SB_LINERIGHT: offset += default_col_width_; break;
+      case SB_PAGELEFT: offset -= page; break;
+      case SB_PAGERIGHT: offset += page; break;
+      case SB_LEFT: offset = 0; break;
+      case SB_RIGHT: offset = MaxLeftOffset(); break;
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: {
+        SCROLLINFO si{sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(Handle(), SB_HORZ, &si);
+        offset = si.nTrackPos;
+        break;
+      }
+      default: return;
+    }
+    offset = std::clamp(offset, 0, MaxLeftOffset());
+    if (offset == left_offset_) return;
+    left_offset_ = offset;
+    UpdateScrollBars();
+    Invalidate();
+  }
+}
+
+LRESULT TStringGrid::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_SIZE:
+      UpdateScrollBars();
+      Invalidate();
+      break;
+    case WM_VSCROLL:
+      Scroll(SB_VERT, LOWORD(wparam));
+      return 0;
+    case WM_HSCROLL:
+      Scroll(SB_HORZ, LOWORD(wparam));
+      return 0;
+    case WM_MOUSEWHEEL: {
+      int steps = GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA;
+      SetTopRow(top_row_ - 3 * steps);
+      return 0;
+    }
+    case WM_LBUTTONDOWN: {
+      SetFocus();
+      int row = RowAt(GET_Y_LPARAM(lparam));
+      if (row >= fixed_rows_) MoveRow(row);
+      return 0;
+    }
+    case WM_KEYDOWN: {
+      int page = std::max(1, CellsThatFit(row_heights_, top_row_, ClientHeight() - FixedHeight(), GridLineWidth()));
+      switch (wparam) {
+        case VK_UP: MoveRow(row_ - 1); return 0;
+        case VK_DOWN: MoveRow(row_ + 1); return 0;
+        case VK_PRIOR: MoveRow(row_ - page); return 0;
+        case VK_NEXT: MoveRow(row_ + page); return 0;
+        case VK_HOME: MoveRow(fixed_rows_); return 0;
+        case VK_END: MoveRow(RowCount() - 1); return 0;
+        default: break;
+      }
+      break;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      Invalidate();
+      break;
+    default:
+      break;
+  }
+  return TWinControl::WndProc(message, wparam, lparam);
+}
+
+void TStringGrid::DrawCell(TCanvas& canvas, int col, int row, const TRect& cell, bool fixed) {
+  const bool selected = !fixed && row == row_ && (options_ & goRowSelect);
+  const TGridOptions vert = fixed ? goFixedVertLine : goVertLine;
+  const TGridOptions horz = fixed ? goFixedHorzLine : goHorzLine;
+  const TColor background = fixed ? clBtnFace : (selected ? clHighlight : Color());
+  const TColor line = fixed ? clBlack : clSilver;
+
+  // The line pixels right of and below the cell.
+  canvas.SetBrushColor((options_ & vert) ? line : background);
+  canvas.FillRect(Rect(cell.Right, cell.Top, cell.Right + 1, cell.Bottom + 1));
+  canvas.SetBrushColor((options_ & horz) ? line : background);
+  canvas.FillRect(Rect(cell.Left, cell.Bottom, cell.Right, cell.Bottom + 1));
+
+  canvas.SetBrushColor(background);
+  canvas.Font().Assign(Font());
+  if (selected) canvas.Font().SetColor(clHighlightText);
+  canvas.TextRect(cell, cell.Left + 2, cell.Top + 2, Cells(col, row));
+  if (fixed) {
+    TRect edge = cell;
+    Frame3D(canvas, &edge, clBtnHighlight, clBtnShadow, 1);
+  }
+}
+
+void TStringGrid::PaintWindow(TCanvas& canvas) {
+  RECT client;
+  GetClientRect(Handle(), &client);
+  const int line = GridLineWidth();
+  const int fixed_w = FixedWidth();
+  HDC dc = canvas.Handle();
+
+  canvas.SetBrushColor(Color());
+  canvas.FillRect(Rect(client.left, client.top, client.right, client.bottom));
+
+  std::vector<int> rows;
+  for (int r = 0; r < fixed_rows_; ++r) rows.push_back(r);
+  for (int r = top_row_; r < RowCount(); ++r) rows.push_back(r);
+
+  int y = 0;
+  for (int r : rows) {
+    if (y >= client.bottom) break;
+    const int h = row_heights_[static_cast<size_t>(r)];
+    const bool fixed_row = r < fixed_rows_;
+    // Fixed columns first, then the scrolling ones clipped to their area.
+    int x = 0;
+    for (int c = 0; c < fixed_cols_; ++c) {
+      const int w = col_widths_[static_cast<size_t>(c)];
+      DrawCell(canvas, c, r, Bounds(x, y, w, h), true);
+      x += w + line;
+    }
+    {
+      SavedDC saved(dc);
+      IntersectClipRect(dc, fixed_w, y, client.right, y + h + line);
+      x = fixed_w - left_offset_;
+      for (int c = fixed_cols_; c < ColCount() && x < client.right; ++c) {
+        const int w = col_widths_[static_cast<size_t>(c)];
+        if (x + w + line > fixed_w) DrawCell(canvas, c, r, Bounds(x, y, w, h), fixed_row);
+        x += w + line;
+      }
+    }
+    if (!fixed_row && r == row_ && Focused() && (options_ & goRowSelect)) {
+      int right = std::min<int>(client.right, fixed_w - left_offset_ +
+                                                  CellsExtent(col_widths_, fixed_cols_, ColCount(), line) - line);
+      RECT focus{fixed_w, y, right, y + h};
+      DrawFocusRect(dc, &focus);
+    }
+    y += h + line;
+  }
+}
+
+}  // namespace framework
