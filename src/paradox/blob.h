@@ -12,7 +12,9 @@ namespace paradox {
 
 class BlobFile {
  public:
-  explicit BlobFile(std::unique_ptr<File> file) : file_(std::move(file)) {}
+  explicit BlobFile(std::unique_ptr<File> file) : owned_(std::move(file)), file_(owned_.get()) {}
+  // Reads through a file someone else owns, which must outlive this.
+  explicit BlobFile(File* file) : file_(file) {}
 
   // Reads the value a record points at into `out`. The value may lie wholly
   // in the record's leader, in a block of its own, or in a shared block.
@@ -21,7 +23,8 @@ class BlobFile {
   Status Read(FieldType type, const BlobRef& ref, std::string* out);
 
  private:
-  std::unique_ptr<File> file_;
+  std::unique_ptr<File> owned_;
+  File* file_;
 };
 
 // Reads a value that lies wholly in the leader (no .MB needed). Returns

@@ -216,4 +216,33 @@ Status ParseStatement(std::string_view text, Statement* out) {
   return Status::OK();
 }
 
+namespace {
+std::string Quote(const std::string& s) {
+  std::string q = "\"";
+  for (char c : s) {
+    q.push_back(c);
+    if (c == '"') q.push_back('"');
+  }
+  return q + "\"";
+}
+}  // namespace
+
+std::string FormatStatement(const Statement& st) {
+  static const char* const kOps[] = {"<", "<=", "=", "<>", ">=", ">"};
+  std::string s;
+  if (st.kind == Statement::Kind::kSelect) {
+    s = "SELECT ";
+    if (st.columns.empty()) s += "*";
+    for (size_t i = 0; i < st.columns.size(); ++i) s += (i ? ", " : "") + Quote(st.columns[i]);
+    s += " FROM " + Quote(st.table);
+    for (size_t i = 0; i < st.order_by.size(); ++i)
+      s += (i ? ", " : " ORDER BY ") + Quote(st.order_by[i].field) + (st.order_by[i].descending ? " DESC" : "");
+  } else {
+    s = "DELETE FROM " + Quote(st.table);
+    if (st.has_where)
+      s += " WHERE " + Quote(st.where.field) + " " + kOps[static_cast<int>(st.where.op)] + " " + Quote(st.where.literal);
+  }
+  return s;
+}
+
 }  // namespace paradox

@@ -45,4 +45,7 @@ struct Statement {
 // Parses `text`; fails with kSyntaxError and a text saying where.
 Status ParseStatement(std::string_view text, Statement* out);
 
+// Writes `st` back as statement text that parses to the same statement.
+std::string FormatStatement(const Statement& st);
+
 }  // namespace paradox

@@ -7,6 +7,7 @@
 #include "paradox/blob.h"
 #include "paradox/bytes.h"
 #include "paradox/codepage.h"
+#include "paradox/journal.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -58,7 +59,15 @@ Status Table::Open(FileSystem* fs, const std::string& path, const OpenOptions& o
   std::unique_ptr<Table> t(new Table);
   t->fs_ = fs;
   t->path_ = path;
+  // A change cut short is undone before anyone reads the table.
+  if (JournalIsHot(fs, path)) {
+    bool undone = false;
+    Status rs = RecoverJournal(fs, path, &undone);
+    if (!rs.ok())
+      return Status::Error(rs.code(), path).With("an interrupted change could not be undone").With(rs.ToString());
+  }
   PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kRead, &t->file_));
+  t->reader_ = t->file_.get();
   PX_RETURN_IF_ERROR(t->file_->Size(&t->file_size_));
 
   std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(t->file_size_, 65536)));
@@ -129,7 +138,35 @@ Status Table::ReadBlob(int field, const uint8_t* record, std::string* out) const
 std::unique_ptr<Cursor> Table::NewCursor() const { return std::make_unique<Cursor>(this); }
 
 Status Table::ReadData(uint64_t offset, size_t size, uint8_t* out, size_t* got) const {
-  return file_->Read(offset, size, out, got);
+  if (reader_ == nullptr) return Status::Error(ErrorCode::kIoError, "table file not open").With(path_);
+  return reader_->Read(offset, size, out, got);
+}
+
+void Table::ReleaseFiles() {
+  blobs_.reset();
+  file_.reset();
+  reader_ = nullptr;
+}
+
+Status Table::ReadThrough(File* data, File* blobs, const TableHeader& header) {
+  file_.reset();
+  reader_ = data;
+  header_ = header;
+  blobs_.reset();
+  if (blobs != nullptr) blobs_ = std::make_unique<BlobFile>(blobs);
+  return data->Size(&file_size_);
+}
+
+Status Table::ReopenFiles() {
+  blobs_.reset();
+  PX_RETURN_IF_ERROR(fs_->Open(path_, OpenMode::kRead, &file_));
+  reader_ = file_.get();
+  PX_RETURN_IF_ERROR(file_->Size(&file_size_));
+  if (!companions_.blobs.empty()) {
+    std::unique_ptr<File> mb;
+    if (fs_->Open(companions_.blobs, OpenMode::kRead, &mb).ok()) blobs_ = std::make_unique<BlobFile>(std::move(mb));
+  }
+  return Status::OK();
 }
 
 // ---------------------------------------------------------------------------
@@ -163,9 +200,54 @@ Status Cursor::Load(uint16_t b, const uint8_t** data) {
   return Status::OK();
 }
 
+void Cursor::SeekToEnd() { record_ = nullptr; }
+
+void Cursor::Refresh(const std::vector<uint16_t>& changed) {
+  const TableHeader& h = table_->header();
+  for (uint16_t b : changed) {
+    if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) continue;
+    uint8_t* at = buffer_.data() + size_t(b - buffer_first_) * h.block_size;
+    size_t got = 0;
+    Status st = table_->ReadData(h.header_size + uint64_t(b - 1) * h.block_size, h.block_size, at, &got);
+    if (!st.ok()) {
+      buffer_blocks_ = 0;  // read afresh when needed
+      return;
+    }
+    std::fill(at + got, at + h.block_size, 0);
+  }
+}
+
+void Cursor::SeekTo(uint16_t b, uint32_t slot) {
+  const TableHeader& h = table_->header();
+  status_ = Status::OK();
+  record_ = nullptr;
+  relaxed_ = true;
+  visited_.assign(h.file_blocks + 1u, false);
+  if (b == 0 || b > h.file_blocks) return;
+  const uint8_t* data = nullptr;
+  Status st = Load(b, &data);
+  if (!st.ok()) {
+    status_ = st;
+    return;
+  }
+  int32_t add = static_cast<int16_t>(LoadLE16(data + 4));
+  int32_t rs = h.record_size;
+  if (add < 0 || add % rs != 0 || static_cast<uint32_t>(add / rs) >= h.block_capacity() ||
+      slot > static_cast<uint32_t>(add / rs))
+    return Fail(ErrorCode::kCorruptBlock, "no record at block " + std::to_string(b));
+  visited_[b] = true;
+  block_ = b;
+  block_data_ = data;
+  count_ = static_cast<uint32_t>(add / rs + 1);
+  next_ = LoadLE16(data);
+  slot_ = slot;
+  record_ = block_data_ + 6 + size_t(slot) * rs;
+}
+
 void Cursor::SeekToFirst() {
   const TableHeader& h = table_->header();
   status_ = Status::OK();
+  relaxed_ = false;
   record_ = nullptr;
   steps_ = 0;
   seen_ = 0;
@@ -182,6 +264,8 @@ void Cursor::EnterBlock(uint16_t b) {
   // Skip empty blocks until one with records, or the chain's end.
   while (true) {
     if (b == 0) {
+      record_ = nullptr;
+      if (relaxed_) return;
       // End of the chain: it must account for every block and record.
       if (seen_ != h.num_records)
         return Fail(ErrorCode::kCorruptBlock, "the block chain holds " + std::to_string(seen_) +
@@ -195,7 +279,7 @@ void Cursor::EnterBlock(uint16_t b) {
     if (b > h.file_blocks) return Fail(ErrorCode::kCorruptBlock, "block number " + std::to_string(b) + " out of range");
     if (visited_[b]) return Fail(ErrorCode::kCorruptBlock, "the block chain loops at block " + std::to_string(b));
     visited_[b] = true;
-    if (++steps_ > h.used_blocks) return Fail(ErrorCode::kCorruptBlock, "the block chain is longer than the header says");
+    if (++steps_ > h.used_blocks && !relaxed_) return Fail(ErrorCode::kCorruptBlock, "the block chain is longer than the header says");
 
     const uint8_t* data = nullptr;
     Status st = Load(b, &data);
@@ -216,7 +300,7 @@ void Cursor::EnterBlock(uint16_t b) {
       return Fail(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " ends inside its records");
     next_ = LoadLE16(data);
     seen_ += count_;
-    if (seen_ > h.num_records)
+    if (seen_ > h.num_records && !relaxed_)
       return Fail(ErrorCode::kCorruptBlock, "the block chain holds more records than the header counts");
     if (count_ > 0) {
       slot_ = 0;

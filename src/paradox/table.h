@@ -74,11 +74,20 @@ class Table {
   Status ReadData(uint64_t offset, size_t size, uint8_t* out, size_t* got) const;
   uint64_t file_size() const { return file_size_; }
 
+  // For changing the table through a TableEditor: closes this table's own
+  // handles, so the editor can hold the files alone; ReadThrough then reads
+  // through the editor's handles with its header (call it again after each
+  // change); ReopenFiles takes own handles again.
+  void ReleaseFiles();
+  Status ReadThrough(File* data, File* blobs, const TableHeader& header);
+  Status ReopenFiles();
+
  private:
   Table() = default;
 
   std::string path_;
   std::unique_ptr<File> file_;
+  File* reader_ = nullptr;  // file_, or an editor's handle
   uint64_t file_size_ = 0;
   TableHeader header_;
   CompanionFiles companions_;
@@ -107,6 +116,17 @@ class Cursor {
   uint32_t slot() const { return slot_; }
   // The error that ended the walk, or OK.
   const Status& status() const { return status_; }
+  // Stands on record `slot` of block `b`, typically after the table changed
+  // under the cursor (call Refresh first). From here the walk no longer
+  // checks that the chain accounts for every record. Ends the walk when
+  // there is no such record.
+  void SeekTo(uint16_t b, uint32_t slot);
+  // Reads the given blocks again where the cursor keeps copies of them;
+  // Forget drops every copy.
+  void Refresh(const std::vector<uint16_t>& changed);
+  void Forget() { buffer_blocks_ = 0; }
+  // Ends the walk: the cursor stands past the last record.
+  void SeekToEnd();
 
  private:
   void EnterBlock(uint16_t b);
@@ -123,6 +143,7 @@ class Cursor {
   uint16_t next_ = 0;       // next block in the chain
   uint32_t steps_ = 0;      // blocks visited
   uint64_t seen_ = 0;       // records seen
+  bool relaxed_ = false;    // positioned by SeekTo: no count checks at the end
   std::vector<bool> visited_;
   // Read-ahead buffer of whole blocks starting at buffer_first_.
   std::vector<uint8_t> buffer_;

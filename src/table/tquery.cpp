@@ -1,5 +1,7 @@
 #include "table/tquery.h"
 
+#include "paradox/delete_statement.h"
+#include "paradox/engine.h"
 #include "paradox/select.h"
 #include "paradox/sql.h"
 #include "table/errors.h"
@@ -31,11 +33,29 @@ void TQuery::InternalOpen() {
 
 void TQuery::InternalClose() { result_.reset(); }
 
+void TQuery::ExecSQL() {
+  Session().Open();
+  rows_affected_ = 0;
+  paradox::Statement st;
+  Check(paradox::ParseStatement(SQL.Text(), &st));
+  if (st.kind != paradox::Statement::Kind::kDelete)
+    Check(paradox::Status::Error(paradox::ErrorCode::kNotSupported, "a SELECT statement is opened, not executed"));
+  uint32_t deleted = 0;
+  paradox::Status s =
+      paradox::ExecuteDelete(paradox::FileSystem::Default(), st, paradox::Engine::date_format(), &deleted);
+  rows_affected_ = static_cast<int>(deleted);
+  Check(s);
+}
+
 void TQuery::InternalNext() { ++row_; }
 
 bool TQuery::InternalEof() const { return !result_ || row_ >= result_->size(); }
 
 int TQuery::InternalRecordCount() const { return result_ ? static_cast<int>(result_->size()) : -1; }
+
+const paradox::Table* TQuery::SourceTable() const { return result_ ? &result_->table() : nullptr; }
+
+std::vector<int> TQuery::Columns() const { return result_ ? result_->columns() : std::vector<int>(); }
 
 const uint8_t* TQuery::CurrentRecord() const {
   if (!result_ || row_ >= result_->size()) return nullptr;

@@ -10,6 +10,7 @@
 
 namespace paradox {
 class ResultSet;
+class Table;
 }
 
 namespace dataset {
@@ -44,6 +45,10 @@ class TQuery : public TDataSet {
   int RowsAffected() const { return rows_affected_; }
 
   const uint8_t* CurrentRecord() const override;
+  // The table an open result reads from, and the result's columns (its
+  // field numbers), for tools that print whole rows; null when closed.
+  const paradox::Table* SourceTable() const;
+  std::vector<int> Columns() const;
 
  protected:
   void InternalOpen() override;

@@ -11,6 +11,7 @@
 namespace paradox {
 class Table;
 class Cursor;
+class TableEditor;
 }
 
 namespace dataset {
@@ -43,8 +44,13 @@ class TTable : public TDataSet {
 
  private:
   std::string table_name_;
+  void TakeForChanges();
+
   std::unique_ptr<paradox::Table> table_;
   std::unique_ptr<paradox::Cursor> cursor_;
+  // Holds the table from the first deletion until the set closes.
+  std::unique_ptr<paradox::TableEditor> editor_;
+  bool gone_ = false;  // the row to delete was no longer in the table
 };
 
 }  // namespace dataset

@@ -22,6 +22,8 @@ void AppendHex(std::string* out, const uint8_t* p, size_t n) {
   }
 }
 
+}  // namespace
+
 // Appends the JSON form of one field of `record`.
 Status AppendValue(const Table& t, int index, const uint8_t* record, std::string* out) {
   const Field& f = t.fields()[static_cast<size_t>(index)];
@@ -99,7 +101,21 @@ Status AppendValue(const Table& t, int index, const uint8_t* record, std::string
   return Status::OK();
 }
 
-}  // namespace
+void AppendFieldsJson(const Table& t, const std::vector<int>& columns, std::string* out) {
+  *out += "{\"fields\":[";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const Field& f = t.fields()[static_cast<size_t>(columns[i])];
+    std::string name;
+    AppendUtf8(t.text_code_page(), f.name, &name);
+    if (i) *out += ',';
+    *out += "{\"name\":";
+    AppendJsonString(out, name);
+    *out += ",\"type\":\"";
+    *out += FieldLetter(f.type);
+    *out += "\",\"size\":" + std::to_string(f.type == FieldType::kBcd ? f.declared : f.size) + "}";
+  }
+  *out += "],\"records\":[";
+}
 
 int RunInfo(const std::string& path) {
   std::unique_ptr<Table> t;
@@ -147,19 +163,10 @@ int RunDump(const std::string& path, int code_page) {
   if (st.ok()) st = t->CheckTextCodePage();
   if (!st.ok()) return ReportError(st);
 
-  std::string out = "{\"fields\":[";
-  for (size_t i = 0; i < t->fields().size(); ++i) {
-    const Field& f = t->fields()[i];
-    std::string name;
-    AppendUtf8(t->text_code_page(), f.name, &name);
-    if (i) out += ',';
-    out += "{\"name\":";
-    AppendJsonString(&out, name);
-    out += ",\"type\":\"";
-    out += FieldLetter(f.type);
-    out += "\",\"size\":" + std::to_string(f.type == FieldType::kBcd ? f.declared : f.size) + "}";
-  }
-  out += "],\"records\":[";
+  std::string out;
+  std::vector<int> all;
+  for (size_t i = 0; i < t->fields().size(); ++i) all.push_back(static_cast<int>(i));
+  AppendFieldsJson(*t, all, &out);
   std::unique_ptr<Cursor> c = t->NewCursor();
   bool first = true;
   for (; c->Valid(); c->Next()) {

@@ -12,6 +12,8 @@ namespace {
 const char kUsage[] =
     "usage: pxtool info TABLE.db\n"
     "       pxtool dump TABLE.db [--codepage N]\n"
+    "       pxtool check TABLE.db [--repair]\n"
+    "       pxtool exec TABLE.db \"STATEMENT\"\n"
     "       pxtool sample DIR [options]   (pxtool sample --help lists them)\n"
     "\n"
     "info    prints the table's version, kind, block size, counts, code page,\n"
@@ -19,6 +21,14 @@ const char kUsage[] =
     "dump    prints the table's fields and records as one JSON object, records\n"
     "        in the table's order (primary-key order for keyed tables); text is\n"
     "        read in the table's code page, or in code page N.\n"
+    "check   verifies the structure of the table and of every file that belongs\n"
+    "        to it and prints each problem; exits 0 when there is none, 1 when\n"
+    "        there is. --repair rebuilds the indexes that are missing or wrong\n"
+    "        from their data files (never the data files themselves).\n"
+    "exec    runs one statement on the table: SELECT prints its result as dump\n"
+    "        does; DELETE (WHERE field op \"literal\") deletes for good and\n"
+    "        prints the number of rows deleted. Dates in literals follow the\n"
+    "        system's short date format (dd.MM.yyyy where there is none).\n"
     "sample  writes a realistic AdvBlock.db (and .PX when keyed) into DIR.\n";
 
 int Usage(const char* problem) {
@@ -39,6 +49,8 @@ bool ParseInt(const std::string& s, int* out) {
 }  // namespace
 
 namespace tools {
+
+int RunCheck(const std::vector<std::string>& args);  // pxtool_check.cpp
 
 int ReportError(const paradox::Status& status) {
   std::string text = status.ToString();
@@ -77,6 +89,13 @@ int main(int argc, char** argv) {
     }
     if (path.empty()) return Usage("dump needs a table");
     return tools::RunDump(path, code_page);
+  }
+  if (cmd == "check") {
+    return tools::RunCheck(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  if (cmd == "exec") {
+    if (args.size() != 3) return Usage("exec takes a table and one statement");
+    return tools::RunExec(args[1], args[2]);
   }
   if (cmd == "sample") {
     return tools::RunSample(std::vector<std::string>(args.begin() + 1, args.end()));

@@ -1,0 +1,122 @@
+#include "paradox/delete_statement.h"
+
+#include <cstring>
+
+#include "paradox/codepage.h"
+#include "paradox/literal.h"
+#include "paradox/table_editor.h"
+#include "paradox/value.h"
+
+namespace paradox {
+
+namespace {
+
+// Blocks gathered into one change: bounds the memory a change needs.
+constexpr size_t kChangeBytes = 8u << 20;
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool Holds(CompareOp op, int c) {
+  switch (op) {
+    case CompareOp::kLess: return c < 0;
+    case CompareOp::kLessEqual: return c <= 0;
+    case CompareOp::kEqual: return c == 0;
+    case CompareOp::kNotEqual: return c != 0;
+    case CompareOp::kGreaterEqual: return c >= 0;
+    case CompareOp::kGreater: return c > 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted) {
+  *deleted = 0;
+  if (st.kind != Statement::Kind::kDelete) return Status::Error(ErrorCode::kNotSupported, "not a DELETE statement");
+  std::unique_ptr<TableEditor> ed;
+  PX_RETURN_IF_ERROR(TableEditor::Open(fs, st.table, &ed));
+  const TableHeader& h = ed->header();
+
+  int field = -1;
+  Literal lit;
+  const uint8_t* to1251 = nullptr;
+  if (st.has_where) {
+    for (size_t i = 0; i < h.fields.size(); ++i)
+      if (SameIgnoringCase(h.fields[i].name, st.where.field)) field = static_cast<int>(i);
+    if (field < 0) return Status::Error(ErrorCode::kFieldNotFound, st.where.field).With(st.table);
+    PX_RETURN_IF_ERROR(ParseLiteral(h.fields[size_t(field)], st.where.literal, format, &lit));
+    int cp = h.version < 5 ? kLegacyCodePage : h.code_page;
+    if (lit.kind == Literal::Kind::kText && !IsKnownCodePage(cp))
+      return Status::Error(ErrorCode::kUnknownCodePage, std::to_string(cp)).With(st.table);
+    to1251 = DosTo1251Map(cp);
+  }
+
+  auto matches = [&](const uint8_t* rec) {
+    if (field < 0) return true;
+    const Field& f = h.fields[size_t(field)];
+    if (IsNull(f, rec)) return false;  // an empty value is unknown, not 0
+    int c = 0;
+    switch (lit.kind) {
+      case Literal::Kind::kText: {
+        std::string_view v = GetAlpha(f, rec);
+        size_t n = std::min(v.size(), lit.text.size());
+        for (size_t i = 0; i < n && c == 0; ++i) {
+          uint8_t a = static_cast<uint8_t>(v[i]);
+          if (to1251 != nullptr) a = to1251[a];
+          c = int(a) - int(static_cast<uint8_t>(lit.text[i]));
+        }
+        if (c == 0) c = v.size() < lit.text.size() ? -1 : v.size() > lit.text.size() ? 1 : 0;
+        break;
+      }
+      case Literal::Kind::kLogical:
+        c = int(GetInt(f, rec) != 0) - int(lit.logical);
+        break;
+      case Literal::Kind::kNumber: {
+        double v = (f.type == FieldType::kNumber || f.type == FieldType::kMoney || f.type == FieldType::kTimestamp)
+                       ? GetDouble(f, rec)
+                       : GetInt(f, rec);
+        c = v < lit.number ? -1 : v > lit.number ? 1 : 0;
+        break;
+      }
+    }
+    return Holds(st.where.op, c);
+  };
+
+  // Walk the chain, gathering the matching rows of a run of blocks, and
+  // delete them as one change; go on after the run in the changed chain.
+  const size_t blocks_per_change = std::max<size_t>(1, kChangeBytes / h.block_size);
+  std::vector<uint8_t> block;
+  uint16_t b = h.first_block;
+  while (b != 0) {
+    std::vector<RowPos> victims;
+    uint16_t resume = b;
+    for (size_t n = 0; resume != 0 && n < blocks_per_change; ++n, resume = ed->next_block(resume)) {
+      uint16_t count = ed->block_records(resume);
+      if (count == 0) continue;
+      PX_RETURN_IF_ERROR(ed->ReadBlock(resume, &block));
+      for (uint32_t s = 0; s < count; ++s)
+        if (matches(block.data() + 6 + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
+    }
+    if (!victims.empty()) {
+      AfterDelete after;
+      PX_RETURN_IF_ERROR(ed->Delete(victims, /*sync=*/true, &after));
+      *deleted += static_cast<uint32_t>(victims.size());
+      // Rows moved into the emptied head block were not looked at yet, or
+      // were looked at and kept: looking again finds nothing new either way.
+      if (after.moved_into_head != 0 && resume == after.moved_into_head) resume = ed->header().first_block;
+    }
+    b = resume;
+  }
+  return Status::OK();
+}
+
+}  // namespace paradox

@@ -1,0 +1,59 @@
+// Undo journal for changes to a table's files. Before a change writes a byte
+// it saves the bytes it will overwrite (and each file's length) in a file
+// beside the table; once the change is complete the journal is cleared. A
+// journal found intact at the next open means a change was cut short: its
+// saved bytes are written back, so the table reads as it was before.
+//
+// Journal layout (little-endian):
+//   0   8  magic "PXUNDO01"
+//   8   4  number of files n, then per file: u16 name length, name, u64 length
+//      4  number of ranges m, then per range: u16 file, u64 offset, u32 size, bytes
+//      8  FNV-1a 64 of everything before it
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "paradox/file.h"
+
+namespace paradox {
+
+// One planned write or length change of a file taking part in a change.
+struct FileWrite {
+  int file;  // index into the change's files
+  uint64_t offset;
+  std::vector<uint8_t> bytes;
+};
+
+// The files of a table that a change may touch, held open for writing.
+struct ChangeFile {
+  std::string name;  // file name only, as on disk
+  File* file;
+};
+
+// The journal's path for a table's data file.
+std::string JournalPath(const std::string& db_path);
+
+// Applies `writes` and the new lengths (`truncate[i]` < 0: keep) to `files`
+// through the open journal file `journal`: saves what they overwrite, writes,
+// then clears the journal. With `sync`, the journal and the files are forced
+// to stable storage at each step; without it the change survives a killed
+// process but not a power cut. When a write fails, what was written is put
+// back before the error returns.
+Status ApplyChange(File* journal, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
+                   const std::vector<int64_t>& truncate, bool sync);
+
+// Undoes a change cut short, if the journal beside `db_path` holds one: the
+// files it names (in the table's folder) are opened exclusively, restored
+// and the journal removed. `*undone` tells whether there was one. A journal
+// that is incomplete (the change never began writing) is removed.
+Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone);
+
+// True when a journal file lies beside the table (intact or not).
+bool JournalExists(FileSystem* fs, const std::string& db_path);
+// True when the journal beside the table holds a change cut short.
+bool JournalIsHot(FileSystem* fs, const std::string& db_path);
+
+}  // namespace paradox

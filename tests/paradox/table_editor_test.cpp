@@ -1,0 +1,316 @@
+// Deleting rows: where a walk goes on, what the files hold afterwards, and
+// what happens when the table may not or cannot be changed.
+#include "paradox/table_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "paradox/check.h"
+#include "paradox/delete_statement.h"
+#include "paradox/journal.h"
+#include "paradox/table.h"
+#include "paradox/table_writer.h"
+#include "paradox/value.h"
+
+namespace paradox {
+namespace {
+
+// A table of `rows` records (ID Long = 1..rows, keyed or not) in small
+// blocks so that a few rows make several blocks.
+void MakeTable(MemFileSystem* fs, bool keyed, int rows, uint32_t block_size = 1024, int pad = 200) {
+  CreateOptions o;
+  o.block_size = block_size;
+  o.key_fields = keyed ? 1 : 0;
+  std::unique_ptr<TableWriter> w;
+  ASSERT_TRUE(TableWriter::Create(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, uint8_t(pad)},
+                                               {"Day", FieldType::kDate, 4}},
+                                  o, &w)
+                  .ok());
+  RecordBuilder rb(w->fields());
+  for (int i = 1; i <= rows; ++i) {
+    rb.Clear();
+    rb.SetInt(0, i);
+    rb.SetAlpha(1, "row " + std::to_string(i));
+    if (i % 7 != 0) rb.SetInt(2, static_cast<int32_t>(DayFromCivil(2010, 12, 25) + i % 14));
+    ASSERT_TRUE(w->Append(rb.data()).ok());
+  }
+  ASSERT_TRUE(w->Finish().ok());
+}
+
+std::vector<int> Ids(FileSystem* fs) {
+  std::unique_ptr<Table> t;
+  Status st = Table::Open(fs, "t.db", OpenOptions(), &t);
+  EXPECT_TRUE(st.ok()) << st.ToString();
+  std::vector<int> ids;
+  if (!st.ok()) return ids;
+  auto c = t->NewCursor();
+  for (; c->Valid(); c->Next()) ids.push_back(GetInt(t->fields()[0], c->record()));
+  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
+  return ids;
+}
+
+void ExpectExact(FileSystem* fs) {
+  std::vector<std::string> problems;
+  ASSERT_TRUE(CheckTable(fs, "t.db", &problems).ok());
+  for (const std::string& p : problems) ADD_FAILURE() << p;
+}
+
+// Walks the table with an editor the way the deletion pass walks it,
+// deleting the rows `doomed` picks; returns the ids visited in order.
+std::vector<int> DeletionWalk(MemFileSystem* fs, const std::function<bool(int)>& doomed) {
+  std::unique_ptr<Table> t;
+  EXPECT_TRUE(Table::Open(fs, "t.db", OpenOptions(), &t).ok());
+  auto c = t->NewCursor();
+  std::unique_ptr<TableEditor> ed;
+  std::vector<int> seen;
+  while (c->Valid()) {
+    int id = GetInt(t->fields()[0], c->record());
+    seen.push_back(id);
+    if (seen.size() > 10000) break;  // a walk that never ends is a failure
+    if (!doomed(id)) {
+      c->Next();
+      continue;
+    }
+    RowPos at{c->block(), c->slot()};
+    if (!ed) {
+      t->ReleaseFiles();
+      Status st = TableEditor::Open(fs, "t.db", &ed);
+      EXPECT_TRUE(st.ok()) << st.ToString();
+      if (!st.ok()) break;
+    }
+    AfterDelete after;
+    Status st = ed->Delete({at}, false, &after);
+    EXPECT_TRUE(st.ok()) << st.ToString();
+    EXPECT_TRUE(t->ReadThrough(ed->data_file(), ed->blob_file(), ed->header()).ok());
+    c->Refresh(ed->changed_blocks());
+    if (after.has_next) c->SeekTo(after.next.block, after.next.slot);
+    else if (after.has_prev) c->SeekTo(after.prev.block, after.prev.slot);
+    else c->SeekToEnd();
+  }
+  return seen;
+}
+
+class DeletionTest : public ::testing::TestWithParam<bool> {};  // keyed or not
+
+TEST_P(DeletionTest, FollowingRowBecomesCurrent) {
+  MemFileSystem fs;
+  MakeTable(&fs, GetParam(), 30);  // 4 records a block: 8 blocks
+  // First, middle and last row of blocks; a whole block (9..12).
+  auto doomed = [](int id) { return id == 1 || id == 6 || id == 8 || (id >= 9 && id <= 12) || id == 17; };
+  std::vector<int> seen = DeletionWalk(&fs, doomed);
+  std::vector<int> all;
+  for (int i = 1; i <= 30; ++i) all.push_back(i);
+  EXPECT_EQ(seen, all);  // every row met once, in order
+  std::vector<int> left;
+  for (int i = 1; i <= 30; ++i)
+    if (!doomed(i)) left.push_back(i);
+  EXPECT_EQ(Ids(&fs), left);
+  ExpectExact(&fs);
+}
+
+TEST_P(DeletionTest, DeletingTheLastRowStepsBack) {
+  MemFileSystem fs;
+  MakeTable(&fs, GetParam(), 9);
+  // Deleting row 9 (the last) puts the walk on row 8 again; row 8 is kept.
+  std::vector<int> seen = DeletionWalk(&fs, [](int id) { return id == 9; });
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 8}));
+  EXPECT_EQ(Ids(&fs), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+  ExpectExact(&fs);
+}
+
+TEST_P(DeletionTest, EmptyingTheTableEndsTheWalk) {
+  MemFileSystem fs;
+  MakeTable(&fs, GetParam(), 10);
+  std::vector<int> seen = DeletionWalk(&fs, [](int) { return true; });
+  EXPECT_EQ(seen.size(), 10u);
+  EXPECT_TRUE(Ids(&fs).empty());
+  ExpectExact(&fs);
+  // The emptied table still opens and takes new changes.
+  std::unique_ptr<TableEditor> ed;
+  EXPECT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+}
+
+TEST_P(DeletionTest, EmptiedFirstBlockTakesTheNextBlocksRows) {
+  MemFileSystem fs;
+  MakeTable(&fs, GetParam(), 12);
+  std::vector<int> seen = DeletionWalk(&fs, [](int id) { return id <= 4 || id == 6; });
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(Ids(&fs), (std::vector<int>{5, 7, 8, 9, 10, 11, 12}));
+  ExpectExact(&fs);
+}
+
+TEST_P(DeletionTest, RandomWalksMatchAModel) {
+  for (int seed = 1; seed <= 20; ++seed) {
+    MemFileSystem fs;
+    MakeTable(&fs, GetParam(), 200, 1024, 40);  // 20 a block, two index levels with small blocks
+    uint32_t x = static_cast<uint32_t>(seed) * 2654435761u;
+    std::vector<bool> doom(201);
+    std::vector<int> left;
+    for (int i = 1; i <= 200; ++i) {
+      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+      doom[i] = x % (seed % 4 + 2) == 0 || (i > 40 && i <= 60 && seed % 2 == 0);
+      if (!doom[i]) left.push_back(i);
+    }
+    DeletionWalk(&fs, [&](int id) { return doom[id]; });
+    EXPECT_EQ(Ids(&fs), left) << "seed " << seed;
+    ExpectExact(&fs);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndNot, DeletionTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Keyed" : "NotKeyed"; });
+
+TEST(PurgeTest, DeletesMatchingRowsButNotEmptyOnes) {
+  for (bool keyed : {false, true}) {
+    MemFileSystem fs;
+    MakeTable(&fs, keyed, 300, 2048, 60);
+    Statement st;
+    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"\r\nWHERE Day<\"01.01.2011\"\r\n", &st).ok());
+    uint32_t deleted = 0;
+    DateFormat f;
+    ASSERT_TRUE(ExecuteDelete(&fs, st, f, &deleted).ok());
+    std::vector<int> left;
+    for (int i = 1; i <= 300; ++i) {
+      bool empty = i % 7 == 0;
+      bool before = i % 14 < 7;  // 25..31 December 2010
+      if (empty || !before) left.push_back(i);
+    }
+    EXPECT_EQ(Ids(&fs), left);
+    EXPECT_EQ(deleted, 300u - left.size());
+    ExpectExact(&fs);
+    EXPECT_FALSE(fs.FileExists("t.db-journal"));
+  }
+}
+
+TEST(PurgeTest, BadLiteralOrFieldChangesNothing) {
+  MemFileSystem fs;
+  MakeTable(&fs, true, 50);
+  std::vector<uint8_t> before = fs.Contents("t.db"), px = fs.Contents("t.PX");
+  DateFormat f;
+  for (const char* sql : {"DELETE FROM \"t.db\" WHERE Day<\"32.01.2011\"", "DELETE FROM \"t.db\" WHERE Nope<\"1\"",
+                          "DELETE FROM \"t.db\" WHERE ID<\"abc\""}) {
+    Statement st;
+    ASSERT_TRUE(ParseStatement(sql, &st).ok());
+    uint32_t deleted = 7;
+    EXPECT_FALSE(ExecuteDelete(&fs, st, f, &deleted).ok()) << sql;
+    EXPECT_EQ(deleted, 0u);
+  }
+  EXPECT_EQ(fs.Contents("t.db"), before);
+  EXPECT_EQ(fs.Contents("t.PX"), px);
+}
+
+TEST(ProtectionTest, BusyReadOnlyAndLockedTablesAreNotChanged) {
+  MemFileSystem fs;
+  MakeTable(&fs, true, 20);
+  std::vector<uint8_t> before = fs.Contents("t.db");
+  std::unique_ptr<TableEditor> ed;
+  {
+    std::unique_ptr<File> other;  // another user has the table open
+    ASSERT_TRUE(fs.Open("t.db", OpenMode::kRead, &other).ok());
+    EXPECT_EQ(TableEditor::Open(&fs, "t.db", &ed).code(), ErrorCode::kTableBusy);
+  }
+  {
+    std::unique_ptr<File> other;  // ... or holds its lock file
+    fs.SetContents("PDOXUSRS.LCK", std::vector<uint8_t>(110, 0));
+    ASSERT_TRUE(fs.Open("PDOXUSRS.LCK", OpenMode::kRead, &other).ok());
+    EXPECT_EQ(TableEditor::Open(&fs, "t.db", &ed).code(), ErrorCode::kTableBusy);
+  }
+  fs.SetReadOnly("t.db", true);
+  EXPECT_EQ(TableEditor::Open(&fs, "t.db", &ed).code(), ErrorCode::kReadOnly);
+  EXPECT_EQ(Ids(&fs).size(), 20u);  // reading a read-only table works
+  fs.SetReadOnly("t.db", false);
+  EXPECT_EQ(fs.Contents("t.db"), before);
+  // A left-over lock file nobody holds does not stop a change, and while
+  // the editor holds the table nobody else may open it.
+  ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  std::unique_ptr<File> other;
+  EXPECT_EQ(fs.Open("t.db", OpenMode::kReadWrite, &other).code(), ErrorCode::kTableBusy);
+}
+
+TEST(ProtectionTest, MissingOrStaleIndexIsRebuiltFirst) {
+  MemFileSystem fs;
+  MakeTable(&fs, true, 40);
+  std::vector<uint8_t> px = fs.Contents("t.PX");
+  px[0x06] ^= 1;  // entry count no longer adds up
+  fs.SetContents("t.PX", px);
+  {
+    std::unique_ptr<TableEditor> ed;
+    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  }
+  ExpectExact(&fs);
+  ASSERT_TRUE(fs.Remove("t.PX").ok());
+  {
+    std::unique_ptr<TableEditor> ed;
+    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+    ASSERT_TRUE(ed->Delete({RowPos{1, 0}}, false, nullptr).ok());
+  }
+  ExpectExact(&fs);
+  EXPECT_EQ(Ids(&fs).front(), 2);
+}
+
+// A file layer that stops writing after a given number of writes, as a
+// process killed at that moment would.
+class StoppingFile : public File {
+ public:
+  StoppingFile(std::unique_ptr<File> f, int* budget) : f_(std::move(f)), budget_(budget) {}
+  Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
+  Status Size(uint64_t* s) override { return f_->Size(s); }
+  Status Write(uint64_t o, const uint8_t* d, size_t n) override {
+    if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "stopped");
+    return f_->Write(o, d, n);
+  }
+  Status Truncate(uint64_t s) override {
+    if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "stopped");
+    return f_->Truncate(s);
+  }
+  Status Sync() override { return f_->Sync(); }
+
+ private:
+  std::unique_ptr<File> f_;
+  int* budget_;
+};
+
+class StoppingFileSystem : public MemFileSystem {
+ public:
+  int budget = 1 << 30;
+  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
+    std::unique_ptr<File> f;
+    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
+    *out = std::make_unique<StoppingFile>(std::move(f), &budget);
+    return Status::OK();
+  }
+};
+
+TEST(CrashTest, StoppedAtEveryWriteTheTableReadsAsBeforeOrAfter) {
+  for (bool keyed : {false, true}) {
+    std::vector<int> full, purged;
+    for (int n = 0;; ++n) {
+      StoppingFileSystem fs;
+      MakeTable(&fs, keyed, 120, 1024, 60);
+      if (full.empty()) full = Ids(&fs);
+      fs.budget = n;
+      Statement st;
+      ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st).ok());
+      uint32_t deleted = 0;
+      Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted);
+      // What a killed process leaves: the files as they are now. Undo what
+      // was cut short the way the next open does, then check.
+      fs.budget = 1 << 30;
+      bool undone = false;
+      ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+      std::vector<int> ids = Ids(&fs);
+      if (s.ok()) {
+        ASSERT_EQ(ids.size(), 70u);
+        ExpectExact(&fs);
+        break;
+      }
+      EXPECT_TRUE(ids == full || ids.size() == 70u) << "stopped after " << n << " writes: " << ids.size() << " rows";
+      ExpectExact(&fs);
+      ASSERT_LT(n, 200);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace paradox
