@@ -135,7 +135,8 @@ class BlockFile {
       window_count_ = 0;
       PX_RETURN_IF_ERROR(file_->Read(at, want, window_.data(), &got));
       if (got == 0) return Status::Error(ErrorCode::kCorruptBlock, "block " + N(b) + " lies past the end of the file");
-      std::fill(window_.begin() + static_cast<std::ptrdiff_t>(got), window_.begin() + static_cast<std::ptrdiff_t>(want), 0);
+      std::fill(window_.begin() + static_cast<std::ptrdiff_t>(got), window_.begin() + static_cast<std::ptrdiff_t>(want),
+                0);
       window_first_ = b;
       window_count_ = static_cast<uint32_t>((got + block_size_ - 1) / block_size_);
     }
@@ -169,18 +170,18 @@ struct TableFile {
   std::string path, name;
   Role role = Role::kTable;
   BlockFile io;
-  bool opened = false;     // the file could be opened and read
-  TableHeader h;           // fields from the header; counts as stored
-  bool usable = false;     // the header describes blocks that can be walked
-  bool sound = true;       // no damage of its own (header, chain, free list, keys)
+  bool opened = false;          // the file could be opened and read
+  TableHeader h;                // fields from the header; counts as stored
+  bool usable = false;          // the header describes blocks that can be walked
+  bool sound = true;            // no damage of its own (header, chain, free list, keys)
   bool chain_complete = false;  // the chain walk reached its end normally
   bool keys_match = false;      // index files: key fields are the data file's
   uint16_t max_blocks = 0;      // header byte 0x3A
   uint32_t blocks = 0;          // blocks the file holds (at most 65535)
   std::vector<ChainBlock> chain;
-  uint64_t chain_count = 0;     // records (entries) along the chain
+  uint64_t chain_count = 0;                // records (entries) along the chain
   std::vector<uint8_t> in_chain, on_free;  // per block number
-  uint32_t key_size = 0;        // bytes of the key at the start of a record
+  uint32_t key_size = 0;                   // bytes of the key at the start of a record
 
   uint8_t byte(size_t at) const { return at < io.head().size() ? io.head()[at] : 0; }
 };
@@ -201,8 +202,7 @@ class KeyOrder {
   void Setup(const TableFile& f) {
     fields_.clear();
     const TableHeader& h = f.h;
-    bool ascii = h.version >= 5 && !h.sort_order_name.empty() ? Lower(h.sort_order_name) == "ascii"
-                                                               : h.sort_order == 0;
+    bool ascii = h.version >= 5 && !h.sort_order_name.empty() ? Lower(h.sort_order_name) == "ascii" : h.sort_order == 0;
     bool marked_desc = f.role == Role::kSecondaryData && (f.byte(hdr::kRefIntegrity) & 0x10) != 0;
     size_t numbers_at = h.has_data_header() ? hdr::kFixedEnd + LoadLE16(&f.io.head()[hdr::kFieldNumbersOffset]) : 0;
     for (uint16_t i = 0; i < h.primary_key_fields && i < h.fields.size(); ++i) {
@@ -315,9 +315,18 @@ bool TableChecker::CheckHeader(TableFile& f) {
   bool type_ok = false;
   const char* expected = "";
   switch (f.role) {
-    case Role::kTable: type_ok = type == 0 || type == 2; expected = "0 or 2 (a table)"; break;
-    case Role::kPrimaryIndex: type_ok = type == 1; expected = "1 (a primary index)"; break;
-    case Role::kSecondaryIndex: type_ok = type == 4 || type == 7; expected = "4 or 7 (a secondary index)"; break;
+    case Role::kTable:
+      type_ok = type == 0 || type == 2;
+      expected = "0 or 2 (a table)";
+      break;
+    case Role::kPrimaryIndex:
+      type_ok = type == 1;
+      expected = "1 (a primary index)";
+      break;
+    case Role::kSecondaryIndex:
+      type_ok = type == 4 || type == 7;
+      expected = "4 or 7 (a secondary index)";
+      break;
     case Role::kSecondaryData: {
       const std::string lower = Lower(f.name);
       const bool composite = lower.compare(lower.rfind('.') + 1, 2, "xg") == 0;
@@ -389,10 +398,12 @@ bool TableChecker::CheckHeader(TableFile& f) {
       end = hdr::kFixedEnd + 2u * h.num_fields + 4 + (version >= 12 ? 261 : 79);
     } else {
       end = hdr::kFixedEnd + LoadLE16(&b[hdr::kSortOrderIdOffset]) + h.sort_order_name.size() + 1;
-      if (!h.index_name.empty()) end = std::max(end, hdr::kFixedEnd + LoadLE16(&b[hdr::kIndexNameOffset]) + h.index_name.size() + 1);
+      if (!h.index_name.empty())
+        end = std::max(end, hdr::kFixedEnd + LoadLE16(&b[hdr::kIndexNameOffset]) + h.index_name.size() + 1);
     }
     uint16_t stored = LoadLE16(&b[hdr::kRealHeaderSize]);
-    if (stored != end) Damage(f, "the used header length (0x51) is " + N(stored) + ", the header's parts end at " + N(end));
+    if (stored != end)
+      Damage(f, "the used header length (0x51) is " + N(stored) + ", the header's parts end at " + N(end));
   }
 
   uint64_t blocks = f.io.SetGeometry(h.header_size, h.block_size);
@@ -405,7 +416,8 @@ bool TableChecker::CheckHeader(TableFile& f) {
     Damage(f, "the header counts " + N(h.file_blocks) + " blocks (0x0C) and " + N(f.max_blocks) +
                   " (0x3A); the file holds " + N(f.blocks));
   if ((h.first_block == 0) != (h.last_block == 0))
-    Damage(f, "the header names only one end of the chain (first " + N(h.first_block) + ", last " + N(h.last_block) + ")");
+    Damage(f,
+           "the header names only one end of the chain (first " + N(h.first_block) + ", last " + N(h.last_block) + ")");
   f.usable = true;
   return true;
 }
@@ -456,8 +468,8 @@ void TableChecker::WalkBlocks(TableFile& f, const RecordVisitor& visit) {
     if (add != -rs && (add < 0 || add % rs != 0 || static_cast<uint32_t>(add / rs + 1) > capacity)) {
       cb.valid = false;
       DamageRepeated(f, "blocks with an impossible record count",
-                     "block " + N(b) + " has an impossible record count (last record at " + N(add) + ", " +
-                         N(rs) + "-byte records, room for " + N(capacity) + ")");
+                     "block " + N(b) + " has an impossible record count (last record at " + N(add) + ", " + N(rs) +
+                         "-byte records, room for " + N(capacity) + ")");
     } else {
       cb.count = static_cast<uint32_t>(add / rs + 1);
       if (visit && cb.count > 0) visit(cb.block, blk + 6, cb.count);
@@ -539,14 +551,14 @@ void TableChecker::CheckDataFile(TableFile& f) {
   WalkBlocks(f, [&](uint16_t block, const uint8_t* records, uint32_t count) {
     for (uint32_t r = 0; r < count; ++r) {
       const uint8_t* rec = records + static_cast<size_t>(r) * h.record_size;
-      const std::string where = "block " + N(block) + ", record " + N(r + 1);
+      auto where = [&] { return "block " + N(block) + ", record " + N(r + 1); };
       if (keyed) {
         if (!last_key.empty()) {
           KeyOrder::Result res = order.Compare(last_key.data(), rec);
           if (res == KeyOrder::kSame)
-            DamageRepeated(f, "records out of key order", where + ": the same key as the record before it");
+            DamageRepeated(f, "records out of key order", where() + ": the same key as the record before it");
           else if (res == KeyOrder::kBefore)
-            DamageRepeated(f, "records out of key order", where + ": the key sorts before the record before it");
+            DamageRepeated(f, "records out of key order", where() + ": the key sorts before the record before it");
         }
         last_key.assign(rec, rec + f.key_size);
       }
@@ -555,8 +567,9 @@ void TableChecker::CheckDataFile(TableFile& f) {
         if (IsNull(fd, rec)) continue;
         int64_t v = GetInt(fd, rec);
         if (v > static_cast<int64_t>(h.autoinc))
-          report_.AddRepeated(f.name, "AutoInc values above the header's", where + ": AutoInc value " + N(v) +
-                                                                          " is above the header's last value " + N(h.autoinc));
+          report_.AddRepeated(
+              f.name, "AutoInc values above the header's",
+              where() + ": AutoInc value " + N(v) + " is above the header's last value " + N(h.autoinc));
       }
       for (int i : blob_fields) {
         const Field& fd = h.fields[static_cast<size_t>(i)];
@@ -576,7 +589,7 @@ void TableChecker::CheckDataFile(TableFile& f) {
         }
         if (!st.ok())
           report_.AddRepeated(f.name, "blob values that cannot be read",
-                              where + ", field " + fd.name + ": " + Detail(st));
+                              where() + ", field " + fd.name + ": " + Detail(st));
       }
     }
   });
@@ -591,13 +604,15 @@ void TableChecker::CheckIndex(TableFile& ix, TableFile& data) {
   const uint8_t stamp = ix.byte(hdr::kIndexStamp);
   if (stamp != expected)
     Add(ix, "index out of date: its stamp (0x2C) is " + N(stamp) + ", " + data.name + " (counter " +
-                N(data.byte(hdr::kChangeCount1)) + ", sort order " + N(data.byte(hdr::kSortOrder)) + ") needs " + N(expected));
+                N(data.byte(hdr::kChangeCount1)) + ", sort order " + N(data.byte(hdr::kSortOrder)) + ") needs " +
+                N(expected));
   if (ix.h.sort_order != data.h.sort_order)
     Add(ix, "sort order " + N(ix.h.sort_order) + " differs from " + data.name + "'s " + N(data.h.sort_order));
 
   ix.keys_match = ix.h.num_fields == data.h.primary_key_fields;
   for (uint16_t i = 0; ix.keys_match && i < ix.h.num_fields; ++i)
-    ix.keys_match = ix.h.fields[i].type == data.h.fields[i].type && ix.h.fields[i].declared == data.h.fields[i].declared;
+    ix.keys_match =
+        ix.h.fields[i].type == data.h.fields[i].type && ix.h.fields[i].declared == data.h.fields[i].declared;
   if (!ix.keys_match) {
     Add(ix, "its key fields are not the first " + N(data.h.primary_key_fields) + " fields of " + data.name);
     return;
@@ -625,11 +640,11 @@ void TableChecker::CheckIndexTree(TableFile& ix, TableFile& data) {
   }
   if (data_records == 0 && data.chain_complete) {
     if (levels != 0 || root != 1)
-      Add(ix, "the data file holds no records, so the index should have no levels and root 1 (it has " +
-                  N(levels) + " levels, root " + N(root) + ")");
+      Add(ix, "the data file holds no records, so the index should have no levels and root 1 (it has " + N(levels) +
+                  " levels, root " + N(root) + ")");
     if (ix.chain_count != 0 || h.num_records != 0)
-      Add(ix, "the data file holds no records, the index holds " + N(ix.chain_count) + " entries (header: " +
-                  N(h.num_records) + ")");
+      Add(ix, "the data file holds no records, the index holds " + N(ix.chain_count) +
+                  " entries (header: " + N(h.num_records) + ")");
     return;
   }
   if (levels == 0) {
@@ -658,8 +673,9 @@ void TableChecker::CheckIndexTree(TableFile& ix, TableFile& data) {
   std::function<Sub(uint32_t, uint32_t)> visit = [&](uint32_t b, uint32_t level) -> Sub {
     Sub sub;
     if (b == 0 || b > ix.blocks) {
-      report_.AddRepeated(ix.name, "entries that point outside the file",
-                          "an entry at level " + N(level + 1) + " points at block " + N(b) + ", which the file does not hold");
+      report_.AddRepeated(
+          ix.name, "entries that point outside the file",
+          "an entry at level " + N(level + 1) + " points at block " + N(b) + ", which the file does not hold");
       return sub;
     }
     if (reached[b]) {
@@ -698,7 +714,8 @@ void TableChecker::CheckIndexTree(TableFile& ix, TableFile& data) {
         Sub c = visit(child, level - 1);
         if (c.ok && std::memcmp(c.first_key.data(), e, ks) != 0)
           report_.AddRepeated(ix.name, "upper entries whose key is not their child's first key",
-                              "index block " + N(b) + ", entry " + N(i + 1) + ": the key differs from the first key of block " + N(child));
+                              "index block " + N(b) + ", entry " + N(i + 1) +
+                                  ": the key differs from the first key of block " + N(child));
         if (c.ok && c.total != count)
           report_.AddRepeated(ix.name, "upper entries whose count is not their child's total",
                               "index block " + N(b) + ", entry " + N(i + 1) + ": counts " + N(count) + ", block " +
@@ -735,8 +752,9 @@ void TableChecker::CheckIndexTree(TableFile& ix, TableFile& data) {
       continue;
     }
     if (l.count != cb.count)
-      report_.AddRepeated(ix.name, "lowest-level entries that differ from the data chain",
-                          at + " (block " + N(cb.block) + ") counts " + N(l.count) + " records, the block holds " + N(cb.count));
+      report_.AddRepeated(
+          ix.name, "lowest-level entries that differ from the data chain",
+          at + " (block " + N(cb.block) + ") counts " + N(l.count) + " records, the block holds " + N(cb.count));
     const uint8_t* p = nullptr;
     if (data.io.Block(cb.block, &p).ok() && std::memcmp(p + 6, l.key.data(), ks) != 0)
       report_.AddRepeated(ix.name, "lowest-level entries that differ from the data chain",
@@ -826,7 +844,8 @@ Status TableChecker::Run() {
   PX_RETURN_IF_ERROR(OpenFile(&db_, db_path_, Role::kTable, held_db_));
   if (!CheckHeader(db_)) {
     if (db_.h.encrypted)
-      return Status::Error(ErrorCode::kEncrypted, db_path_).With("the blocks of a password-protected table cannot be checked");
+      return Status::Error(ErrorCode::kEncrypted, db_path_)
+          .With("the blocks of a password-protected table cannot be checked");
     report_.Finish();
     return Status::OK();
   }
@@ -847,13 +866,10 @@ Status TableChecker::Run() {
   } else if (!px_path_.empty()) {
     report_.Add(BaseName(px_path_), "a primary index beside a table that has no key");
   }
-  if (px_path_.empty()) {
+  if (px_path_.empty()) {  // the name a new one gets, as the table writer gives it
     std::string dir, name;
     SplitPath(db_path_, &dir, &name);
-    std::string stem = name.substr(0, name.rfind('.'));
-    std::string ext = name.substr(std::min(name.size(), stem.size() + 1));
-    bool lower = !ext.empty() && Lower(ext) == ext;
-    px_path_ = JoinPath(dir, stem + (lower ? ".px" : ".PX"));
+    px_path_ = JoinPath(dir, name.substr(0, name.rfind('.')) + ".PX");
   }
 
   for (Secondary& s : secondary_) {
@@ -985,7 +1001,7 @@ Status WriteIndex(FileSystem* fs, const Rebuild& r) {
   return f->Sync();
 }
 
-// Lock files by which the original software marks a folder or table in use.
+// Lock files by which other programs mark a folder or table in use.
 Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
   std::string dir, name;
   SplitPath(db_path, &dir, &name);
@@ -1037,8 +1053,8 @@ Status RepairIndexes(FileSystem* fs, const std::string& db_path, std::vector<std
     TableFile* px = checker.px();
     if (db.h.keyed() && (px == nullptr || !checker.exact(*px))) {
       Rebuild r;
-      PX_RETURN_IF_ERROR(BuildIndex(db, px, static_cast<uint8_t>(FileType::kPrimaryIndex),
-                                    px ? px->path : checker.px_path(), &r));
+      PX_RETURN_IF_ERROR(
+          BuildIndex(db, px, static_cast<uint8_t>(FileType::kPrimaryIndex), px ? px->path : checker.px_path(), &r));
       plan.push_back(std::move(r));
     }
     for (auto& s : checker.secondary()) {
@@ -1055,7 +1071,8 @@ Status RepairIndexes(FileSystem* fs, const std::string& db_path, std::vector<std
 
   for (const Rebuild& r : plan) {
     PX_RETURN_IF_ERROR(WriteIndex(fs, r));
-    done->push_back(BaseName(r.path) + ": " + (r.exists ? "rebuilt" : "created") + " with " + N(r.entries) + " entries");
+    done->push_back(BaseName(r.path) + ": " + (r.exists ? "rebuilt" : "created") + " with " + N(r.entries) +
+                    " entries");
   }
   return Status::OK();
 }

@@ -18,7 +18,7 @@ namespace paradox {
 //    list (no loops, no block in use, every block of the file on exactly
 //    one of the two);
 //  - keyed files: key order along the chain, as far as it can be decided
-//    without the original collation tables;
+//    without collation tables, which the files do not hold;
 //  - the primary index (.PX) and each secondary index pair (.Xnn/.Ynn,
 //    .XGn/.YGn): the index tree against its data file's chain, record
 //    counts, and the stamps that tie each file to the table;

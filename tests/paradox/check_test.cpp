@@ -35,11 +35,31 @@ std::vector<std::string> Check(FileSystem* fs, const std::string& path) {
   return problems;
 }
 
-size_t BlockAt(const Bytes& f, uint32_t b) { return LoadLE16(&f[hdr::kHeaderSize]) + (b - 1u) * f[hdr::kBlockSizeCode] * 1024u; }
+size_t BlockAt(const Bytes& f, uint32_t b) {
+  return LoadLE16(&f[hdr::kHeaderSize]) + (b - 1u) * f[hdr::kBlockSizeCode] * 1024u;
+}
 uint16_t RecordSize(const Bytes& f) { return LoadLE16(&f[hdr::kRecordSize]); }
 // Records (or entries) in block `b`.
-int CountIn(const Bytes& f, uint32_t b) { return static_cast<int16_t>(LoadLE16(&f[BlockAt(f, b) + 4])) / RecordSize(f) + 1; }
-void SetCount(Bytes& f, uint32_t b, int n) { StoreLE16(&f[BlockAt(f, b) + 4], static_cast<uint16_t>((n - 1) * RecordSize(f))); }
+int CountIn(const Bytes& f, uint32_t b) {
+  return static_cast<int16_t>(LoadLE16(&f[BlockAt(f, b) + 4])) / RecordSize(f) + 1;
+}
+void SetCount(Bytes& f, uint32_t b, int n) {
+  StoreLE16(&f[BlockAt(f, b) + 4], static_cast<uint16_t>((n - 1) * RecordSize(f)));
+}
+
+// Writes a table of `rows` records filled by `fill`.
+void Write(MemFileSystem* fs, const std::string& path, std::vector<FieldDef> fields, const CreateOptions& o, int rows,
+           const std::function<void(RecordBuilder*, int)>& fill) {
+  std::unique_ptr<TableWriter> w;
+  ASSERT_TRUE(TableWriter::Create(fs, path, std::move(fields), o, &w).ok());
+  RecordBuilder rb(w->fields());
+  for (int i = 0; i < rows; ++i) {
+    rb.Clear();
+    fill(&rb, i);
+    ASSERT_TRUE(w->Append(rb.data()).ok()) << path << " row " << i;
+  }
+  ASSERT_TRUE(w->Finish().ok());
+}
 
 // Table T.DB: Key (Long, the primary key), Name (Alpha 12), Day (Date) in
 // 1 KB blocks, so that 6000 rows fill 120 blocks and the .PX has two
@@ -52,34 +72,24 @@ void WriteSample(MemFileSystem* fs) {
   CreateOptions o;
   o.block_size = 1024;
   o.key_fields = 1;
-  std::unique_ptr<TableWriter> w;
-  ASSERT_TRUE(TableWriter::Create(fs, "T.DB", {{"Key", FieldType::kLong, 4}, {"Name", FieldType::kAlpha, 12}, {"Day", FieldType::kDate, 4}}, o, &w).ok());
-  RecordBuilder rb(w->fields());
-  for (int i = 0; i < kRows; ++i) {
-    rb.Clear();
-    rb.SetInt(0, 2 * i);
-    rb.SetAlpha(1, NameOf(i));
-    rb.SetInt(2, 734000 + i);
-    ASSERT_TRUE(w->Append(rb.data()).ok());
-  }
-  ASSERT_TRUE(w->Finish().ok());
-
+  Write(fs, "T.DB", {{"Key", FieldType::kLong, 4}, {"Name", FieldType::kAlpha, 12}, {"Day", FieldType::kDate, 4}}, o,
+        kRows, [](RecordBuilder* rb, int i) {
+          rb->SetInt(0, 2 * i);
+          rb->SetAlpha(1, NameOf(i));
+          rb->SetInt(2, 734000 + i);
+        });
   // The secondary index is written as a keyed table over (Name, Key, hint)
   // and given the file types and stamp of an .Xnn/.Ynn pair.
-  o.key_fields = 2;
-  ASSERT_TRUE(TableWriter::Create(fs, "SEC.DB", {{"Name", FieldType::kAlpha, 12}, {"Key", FieldType::kLong, 4}, {"Blk Num", FieldType::kShort, 2}}, o, &w).ok());
   std::vector<std::pair<std::string, int>> by_name;
   for (int i = 0; i < kRows; ++i) by_name.emplace_back(NameOf(i), i);
   std::sort(by_name.begin(), by_name.end());
-  RecordBuilder xb(w->fields());
-  for (const auto& [name, i] : by_name) {
-    xb.Clear();
-    xb.SetAlpha(0, name);
-    xb.SetInt(1, 2 * i);
-    xb.SetInt(2, i / 50 + 1);
-    ASSERT_TRUE(w->Append(xb.data()).ok());
-  }
-  ASSERT_TRUE(w->Finish().ok());
+  o.key_fields = 2;
+  Write(fs, "SEC.DB", {{"Name", FieldType::kAlpha, 12}, {"Key", FieldType::kLong, 4}, {"Hint", FieldType::kShort, 2}},
+        o, kRows, [&](RecordBuilder* rb, int i) {
+          rb->SetAlpha(0, by_name[i].first);
+          rb->SetInt(1, 2 * by_name[i].second);
+          rb->SetInt(2, by_name[i].second / 50 + 1);
+        });
   Bytes x = fs->Contents("SEC.DB"), y = fs->Contents("SEC.PX");
   x[hdr::kFileType] = 5;
   x[hdr::kStructureStamp] = fs->Contents("T.DB")[hdr::kStructureStamp];
@@ -147,7 +157,8 @@ std::vector<DamageCase> DamageCases() {
        "T.DB: the header counts 6001 records, the chain holds 6000", true, nullptr},
       {"previous pointer", "T.DB", [](Bytes& f) { StoreLE16(&f[BlockAt(f, 3) + 2], 7); },
        "T.DB: block 3 points back to block 7 but follows block 2", true, nullptr},
-      {"chain loop", "T.DB", [](Bytes& f) { StoreLE16(&f[BlockAt(f, 2)], 1); }, "T.DB: the chain loops back to block 1", false, nullptr},
+      {"chain loop", "T.DB", [](Bytes& f) { StoreLE16(&f[BlockAt(f, 2)], 1); }, "T.DB: the chain loops back to block 1",
+       false, nullptr},
       {"block left over", "T.DB", [](Bytes& f) { Unlink(f, 5); },
        "T.DB: block 5 is neither in the chain nor on the free list", false, nullptr},
       {"free list loop", "T.DB",
@@ -176,14 +187,15 @@ std::vector<DamageCase> DamageCases() {
       {"blocks in the file", "T.DB", [](Bytes& f) { f[hdr::kFileBlocks] += 1; },
        "T.DB: the header counts 121 blocks (0x0C) and 120 (0x3A); the file holds 120", true, nullptr},
       {"rebuild flag", "T.DB", [](Bytes& f) { f[hdr::kIndexUpdateRequired] = 1; }, "needing a rebuild", true, nullptr},
-      {"keys out of order", "T.DB", [](Bytes& f) { std::swap_ranges(&f[BlockAt(f, 2) + 6], &f[BlockAt(f, 2) + 10], &f[BlockAt(f, 2) + 26]); },
+      {"keys out of order", "T.DB",
+       [](Bytes& f) { std::swap_ranges(&f[BlockAt(f, 2) + 6], &f[BlockAt(f, 2) + 10], &f[BlockAt(f, 2) + 26]); },
        "T.DB: block 2, record 2: the key sorts before the record before it", false, nullptr},
       {"duplicate key", "T.DB", [](Bytes& f) { std::copy_n(&f[BlockAt(f, 2) + 6], 4, &f[BlockAt(f, 2) + 26]); },
        "T.DB: block 2, record 2: the same key as the record before it", false, nullptr},
       {"index count", "T.PX", [](Bytes& f) { f[EntryAt(f, 1, 0) + 7] += 1; },
        "T.PX: lowest-level entry 1 (block 1) counts 51 records, the block holds 50", false, "T.PX"},
-      {"upper index count", "T.PX", [](Bytes& f) { f[EntryAt(f, 1, 0) + 7] += 1; },
-       "below it holds 5051", false, "T.PX"},
+      {"upper index count", "T.PX", [](Bytes& f) { f[EntryAt(f, 1, 0) + 7] += 1; }, "below it holds 5051", false,
+       "T.PX"},
       {"index key", "T.PX", [](Bytes& f) { f[EntryAt(f, 1, 1) + 3] ^= 1; },
        "T.PX: lowest-level entry 2 (block 2) has a key other than the block's first record", false, "T.PX"},
       {"index entry total", "T.PX", [](Bytes& f) { f[hdr::kNumRecords] += 1; },
@@ -200,15 +212,19 @@ std::vector<DamageCase> DamageCases() {
          StoreLE32(&f[hdr::kNumRecords], kRows - 1);
        },
        "T.X02: it holds 5999 entries, the table holds 6000 records", false, ""},
-      {"secondary key order", "T.X02", [](Bytes& f) { std::swap_ranges(&f[BlockAt(f, 1) + 6], &f[BlockAt(f, 1) + 24], &f[BlockAt(f, 1) + 24]); },
+      {"secondary key order", "T.X02",
+       [](Bytes& f) { std::swap_ranges(&f[BlockAt(f, 1) + 6], &f[BlockAt(f, 1) + 24], &f[BlockAt(f, 1) + 24]); },
        "T.X02: block 1, record 2: the key sorts before the record before it", false, nullptr},
       {"secondary index count", "T.Y02", [](Bytes& f) { f[EntryAt(f, 1, 0) + 19] += 1; },
        "T.Y02: lowest-level entry 1 (block 1) counts", false, "T.Y02"},
-      {"secondary stamp", "T.X02", [](Bytes& f) { f[hdr::kChangeCount1] += 1; }, "T.Y02: index out of date", true, "T.Y02"},
+      {"secondary stamp", "T.X02", [](Bytes& f) { f[hdr::kChangeCount1] += 1; }, "T.Y02: index out of date", true,
+       "T.Y02"},
       {"secondary structure stamp", "T.X02", [](Bytes& f) { f[hdr::kStructureStamp] += 1; },
        "T.X02: its structure stamp (0x2E) is 2, the table's is 1", true, ""},
-      {"missing secondary index", "T.Y02", [](Bytes& f) { f.clear(); }, "T.X02: its index T.Y02 is missing", true, "T.Y02"},
-      {"validity stamp", "T.VAL", [](Bytes& f) { f[0] += 1; }, "T.VAL: its stamp (byte 0) is 2, the table's (0x2E) is 1", true, ""},
+      {"missing secondary index", "T.Y02", [](Bytes& f) { f.clear(); }, "T.X02: its index T.Y02 is missing", true,
+       "T.Y02"},
+      {"validity stamp", "T.VAL", [](Bytes& f) { f[0] += 1; },
+       "T.VAL: its stamp (byte 0) is 2, the table's (0x2E) is 1", true, ""},
   };
 }
 
@@ -235,35 +251,28 @@ TEST_F(CheckDamage, EachDamageIsReportedAsItself) {
   }
 }
 
-TEST_F(CheckDamage, RepairRebuildsDamagedIndexesAndNeverTheData) {
+// The repair rebuilds the damaged index and nothing else; it refuses,
+// writing nothing, when a data file is damaged.
+TEST_F(CheckDamage, RepairRebuildsDamagedIndexesOrRefusesDamagedData) {
   for (const DamageCase& c : DamageCases()) {
-    if (c.rebuilds == nullptr || *c.rebuilds == 0) continue;
+    if (c.rebuilds != nullptr && *c.rebuilds == 0) continue;
     SCOPED_TRACE(c.what);
     Reset();
     Apply(&fs_, c);
+    if (c.rebuilds == nullptr) fs_.SetContents("T.PX", {});  // would be rebuilt but for the refusal
     std::map<std::string, Bytes> before = Snapshot();
     std::vector<std::string> done;
     Status st = RepairIndexes(&fs_, "T.DB", &done);
+    if (c.rebuilds == nullptr) {
+      EXPECT_EQ(st.code(), ErrorCode::kCorruptBlock) << st.ToString();
+      EXPECT_THAT(done, IsEmpty());
+      EXPECT_EQ(Snapshot(), before);
+      continue;
+    }
     ASSERT_TRUE(st.ok()) << st.ToString();
     EXPECT_THAT(done, ElementsAre(HasSubstr(c.rebuilds)));
     EXPECT_THAT(Check(&fs_, "T.DB"), IsEmpty());
     for (const char* data : {"T.DB", "T.X02", "T.VAL"}) EXPECT_EQ(fs_.Contents(data), before[data]) << data;
-  }
-}
-
-TEST_F(CheckDamage, RepairRefusesDamagedDataAndWritesNothing) {
-  for (const DamageCase& c : DamageCases()) {
-    if (c.rebuilds != nullptr) continue;
-    SCOPED_TRACE(c.what);
-    Reset();
-    Apply(&fs_, c);
-    fs_.SetContents("T.PX", {});  // an index the repair would otherwise rebuild
-    std::map<std::string, Bytes> before = Snapshot();
-    std::vector<std::string> done;
-    Status st = RepairIndexes(&fs_, "T.DB", &done);
-    EXPECT_EQ(st.code(), ErrorCode::kCorruptBlock) << st.ToString();
-    EXPECT_THAT(done, IsEmpty());
-    EXPECT_EQ(Snapshot(), before);
   }
 }
 
@@ -281,7 +290,23 @@ TEST_F(CheckDamage, RepairLeavesExactIndexesAloneAndWaitsForOtherUsers) {
   other.reset();
   ASSERT_TRUE(RepairIndexes(&fs_, "T.DB", &done).ok());
   EXPECT_THAT(done, ElementsAre("T.PX: created with 122 entries"));
-  EXPECT_EQ(fs_.Contents("T.PX"), pristine_["T.PX"]);  // the same builder made the original
+  EXPECT_EQ(fs_.Contents("T.PX"), pristine_["T.PX"]);  // the writer builds its index the same way
+}
+
+// Blocks emptied by deletions and put on the free list are no damage; the
+// .PX rebuilt after it checks clean.
+TEST_F(CheckDamage, FreeBlocksAreNoProblem) {
+  Edit("T.DB", [](Bytes& f) {
+    Unlink(f, 5);
+    StoreLE16(&f[BlockAt(f, 5)], 0);
+    SetCount(f, 5, 0);
+    StoreLE16(&f[hdr::kFirstFreeBlock], 5);
+  });
+  EXPECT_THAT(Check(&fs_, "T.DB"), Not(Contains(HasSubstr("T.DB:"))));
+  std::vector<std::string> done;
+  ASSERT_TRUE(RepairIndexes(&fs_, "T.DB", &done).ok());
+  // The secondary index still lists the records of block 5.
+  EXPECT_THAT(Check(&fs_, "T.DB"), ElementsAre("T.X02: it holds 6000 entries, the table holds 5950 records"));
 }
 
 // Key order is judged only where the stored bytes decide it: Alpha keys
@@ -314,16 +339,12 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
     o.key_fields = 2;
     o.sort_order = ascii ? 0 : 0x4C;
     o.sort_order_name = ascii ? "ascii" : "DBWINUS0";
-    std::unique_ptr<TableWriter> w;
-    ASSERT_TRUE(TableWriter::Create(&fs, "K.DB", {{"Name", FieldType::kAlpha, 10}, {"N", FieldType::kLong, 4}}, o, &w).ok());
-    RecordBuilder rb(w->fields());
-    for (auto [name, n] : {std::pair<const char*, int>{"a", 1}, {"a", 2}, {"b", 1}}) {
-      rb.Clear();
-      rb.SetAlpha(0, name);
-      rb.SetInt(1, n);
-      ASSERT_TRUE(w->Append(rb.data()).ok());
-    }
-    ASSERT_TRUE(w->Finish().ok());
+    const std::pair<const char*, int> rows[] = {{"a", 1}, {"a", 2}, {"b", 1}};
+    Write(&fs, "K.DB", {{"Name", FieldType::kAlpha, 10}, {"N", FieldType::kLong, 4}}, o, 3,
+          [&](RecordBuilder* rb, int i) {
+            rb->SetAlpha(0, rows[i].first);
+            rb->SetInt(1, rows[i].second);
+          });
     const Bytes clean = fs.Contents("K.DB");
     const size_t r1 = BlockAt(clean, 1) + 6, r2 = r1 + 14, r3 = r2 + 14;
     Bytes db = clean;  // a, b, a: decided by the names alone
@@ -353,7 +374,9 @@ class CrashingFileSystem : public FileSystem {
     *out = std::make_unique<CrashingFile>(std::move(f), &budget_);
     return Status::OK();
   }
-  Status ListDir(const std::string& dir, std::vector<std::string>* names) override { return base_->ListDir(dir, names); }
+  Status ListDir(const std::string& dir, std::vector<std::string>* names) override {
+    return base_->ListDir(dir, names);
+  }
   bool FileExists(const std::string& path) override { return base_->FileExists(path); }
   Status Remove(const std::string& path) override { return base_->Remove(path); }
 
@@ -442,17 +465,12 @@ TEST(CheckWritten, EveryVersionAndShapeChecksClean) {
         CreateOptions o;
         o.version = static_cast<uint8_t>(version);
         o.key_fields = static_cast<uint16_t>(keys);
-        std::unique_ptr<TableWriter> w;
-        ASSERT_TRUE(TableWriter::Create(&fs, "W.db", {{"A", FieldType::kShort, 2}, {"B", FieldType::kAlpha, 30}, {"C", FieldType::kNumber, 8}}, o, &w).ok());
-        RecordBuilder rb(w->fields());
-        for (int i = 0; i < rows; ++i) {
-          rb.Clear();
-          rb.SetInt(0, keys == 2 ? i / 10 - 30 : i - 300);  // repeats only under a second key
-          rb.SetAlpha(1, "row " + std::to_string(100000 + i));
-          rb.SetDouble(2, -i * 0.5);
-          ASSERT_TRUE(w->Append(rb.data()).ok());
-        }
-        ASSERT_TRUE(w->Finish().ok());
+        Write(&fs, "W.db", {{"A", FieldType::kShort, 2}, {"B", FieldType::kAlpha, 30}, {"C", FieldType::kNumber, 8}}, o,
+              rows, [keys](RecordBuilder* rb, int i) {
+                rb->SetInt(0, keys == 2 ? i / 10 - 30 : i - 300);  // repeats only under a second key
+                rb->SetAlpha(1, "row " + std::to_string(100000 + i));
+                rb->SetDouble(2, -i * 0.5);
+              });
         EXPECT_THAT(Check(&fs, "W.db"), IsEmpty());
         if (keys == 0 || rows != 1) continue;
 
@@ -487,7 +505,8 @@ std::vector<std::string> FixtureTables() {
   std::vector<std::string> out;
   std::string root = ADVCLEAN_FIXTURES_DIR;
   std::error_code ec;
-  for (stdfs::recursive_directory_iterator it(stdfs::path(std::u8string(root.begin(), root.end())), ec), end; !ec && it != end; it.increment(ec)) {
+  for (stdfs::recursive_directory_iterator it(stdfs::path(std::u8string(root.begin(), root.end())), ec), end;
+       !ec && it != end; it.increment(ec)) {
     std::u8string u = it->path().generic_u8string();
     std::string p(u.begin(), u.end());
     if (Lower(it->path().extension().string()) == ".db") out.push_back(p);
@@ -496,22 +515,23 @@ std::vector<std::string> FixtureTables() {
   return out;
 }
 
-// Copies a fixture table and every file beside it of the same name into
+// Copies a fixture table and the files beside it of the same name into
 // `fs`, under their own names.
 void CopyTable(const std::string& db_path, MemFileSystem* fs) {
-  stdfs::path db(std::u8string(db_path.begin(), db_path.end()));
-  for (const auto& e : stdfs::directory_iterator(db.parent_path())) {
-    if (Lower(e.path().stem().string()) != Lower(db.stem().string())) continue;
-    std::u8string u = e.path().generic_u8string();
+  std::string dir, name;
+  SplitPath(db_path, &dir, &name);
+  std::vector<std::string> names;
+  ASSERT_TRUE(FileSystem::Default()->ListDir(dir, &names).ok());
+  const std::string stem = Lower(name.substr(0, name.rfind('.') + 1));
+  for (const std::string& n : names) {
+    if (Lower(n.substr(0, n.rfind('.') + 1)) != stem) continue;
     std::unique_ptr<File> f;
-    ASSERT_TRUE(FileSystem::Default()->Open(std::string(u.begin(), u.end()), OpenMode::kRead, &f).ok());
     uint64_t size = 0;
-    ASSERT_TRUE(f->Size(&size).ok());
-    Bytes b(static_cast<size_t>(size));
     size_t got = 0;
+    ASSERT_TRUE(FileSystem::Default()->Open(JoinPath(dir, n), OpenMode::kRead, &f).ok() && f->Size(&size).ok());
+    Bytes b(static_cast<size_t>(size));
     ASSERT_TRUE(f->Read(0, b.size(), b.data(), &got).ok());
-    std::u8string name = e.path().filename().u8string();
-    fs->SetContents(std::string(name.begin(), name.end()), b);
+    fs->SetContents(n, b);
   }
 }
 
@@ -533,7 +553,9 @@ TEST_F(CheckFixtures, RealTablesCheckCleanButForKnownDeviations) {
   ASSERT_GE(tables.size(), 40u);
   for (const std::string& t : tables) {
     SCOPED_TRACE(t);
-    const std::string name = Lower(stdfs::path(std::u8string(t.begin(), t.end())).filename().string());
+    std::string dir, name;
+    SplitPath(t, &dir, &name);
+    name = Lower(name);
     std::vector<std::string> problems;
     Status st = CheckTable(FileSystem::Default(), t, &problems);
     if (name == "encrypted.db" || name == "encrypted35.db" || name == "parameters.db") {
@@ -555,7 +577,8 @@ TEST_F(CheckFixtures, RepairRebuildsRealIndexes) {
   for (const std::string& t : FixtureTables()) {
     MemFileSystem fs;
     CopyTable(t, &fs);
-    const std::string name = stdfs::path(std::u8string(t.begin(), t.end())).filename().string();
+    std::string dir, name;
+    SplitPath(t, &dir, &name);
     std::vector<std::string> names;
     ASSERT_TRUE(fs.ListDir(".", &names).ok());
     std::vector<std::string> problems;
