@@ -1,0 +1,61 @@
+# Drives Windows programs running under Wine from outside, with xdotool on
+# an X display (no window manager: each top-level window is an X window of
+# its own, titled like the window and as large as its client area). Source
+# it; it defines functions only.
+
+# Waits up to $2 seconds for a window titled exactly $1; prints its id.
+wait_window() {
+  local title=$1 seconds=$2 id i
+  for ((i = 0; i < seconds * 5; i++)); do
+    id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits up to $2 seconds until no window titled $1 is left.
+wait_gone() {
+  local title=$1 seconds=$2 i
+  for ((i = 0; i < seconds * 5; i++)); do
+    xdotool search --name "^${title}\$" >/dev/null 2>&1 || return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Sets X, Y, WIDTH, HEIGHT to window $1's place on the screen.
+window_geometry() {
+  local SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+}
+
+# A left click at client point (x, y) of window $1.
+click_at() {
+  window_geometry "$1"
+  xdotool mousemove $((X + $2)) $((Y + $3)) sleep 0.3 mousedown 1 sleep 0.1 mouseup 1
+}
+
+# Mean brightness (0..1) of the client rectangle x y w h of window $1.
+brightness() {
+  window_geometry "$1"
+  import -window root -crop "${4}x${5}+$((X + $2))+$((Y + $3))" -colorspace Gray -format '%[fx:mean]' info:
+}
+
+# Presses "1. Выполнить анализ" in the main window $1 and waits until the
+# analysis has ended (its progress window has come and gone).
+press_analyze() {
+  click_at "$1" 252 70
+  wait_window "Ход процесса" 10 >/dev/null || true
+  wait_gone "Ход процесса" "${2:-300}"
+}
+
+# Presses "2. Удалить дубли" in the main window $1 and waits for its end.
+press_delete() {
+  click_at "$1" 268 610
+  wait_window "Ход процесса" 10 >/dev/null || true
+  wait_gone "Ход процесса" "${2:-300}"
+}

@@ -1,0 +1,61 @@
+// The main window TQuorren: the folder field, the two action buttons, the
+// result grid and the two data sets, and the state of the passes.
+#pragma once
+
+#include <string>
+
+#include "app/window_reports_win.h"
+#include "cleaning/cleaner.h"
+#include "framework/edit_win.h"
+#include "framework/form_win.h"
+#include "framework/label_win.h"
+#include "framework/string_grid_win.h"
+#include "table/tquery.h"
+#include "table/ttable.h"
+#include "ui/speed_button_win.h"
+
+namespace app {
+
+class TQuorren : public framework::TForm {
+ public:
+  explicit TQuorren(framework::TComponent* owner);
+  ~TQuorren() override;
+
+  // Components, in creation order.
+  framework::TLabel* Label1;
+  ui::TSpeedButton* SBAnalyze;
+  ui::TSpeedButton* SBDeldub;
+  framework::TEdit* DE;
+  framework::TStringGrid* SG;
+  dataset::TTable Table;
+  dataset::TQuery Query;
+
+  // FTablePath, FDupList, FLastRec, FCurRec.
+  cleaning::TPassState State;
+
+  void FormCreate(framework::TComponent* Sender);
+  void FormClose(framework::TComponent* Sender, framework::TCloseAction& Action);
+  void SBAnalyzeClick(framework::TComponent* Sender);
+  void SBDeldubClick(framework::TComponent* Sender);
+  // Fills the grid from the duplicate list, in list order.
+  void ShowList();
+
+  // True while a button's pass runs: a further press of either button is
+  // ignored then, and closing the window waits for the pass to end.
+  bool PassRunning() const { return pass_running_; }
+
+ private:
+  class PassScope;
+  void FormCloseQuery(framework::TComponent* Sender, bool& CanClose);
+  void FillRow(int row, const cleaning::TBlockRec& rec);
+
+  WindowProgress progress_;
+  WindowMessages messages_;
+  cleaning::TCleaner cleaner_;
+  bool pass_running_ = false;
+  bool close_pending_ = false;
+};
+
+extern TQuorren* Quorren;
+
+}  // namespace app

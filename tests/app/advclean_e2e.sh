@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# End-to-end run of the real AdvClean.exe under Wine, driven from outside
+# with xdotool on a virtual screen:
+#
+#   advclean_e2e.sh BUILD_DIR ADVCLEAN_EXE PXTOOL_EXE ARTEFACT_DIR
+#
+# 1. pxtool.exe writes a sample table to C:\Morvane of the build's prefix;
+# 2. AdvClean.exe starts; "1. Выполнить анализ" is pressed and the grid
+#    fills; "2. Удалить дубли" is pressed and the outcome dialog's title is
+#    read ("Information"); the dialog is answered and a second analysis
+#    finds nothing; the program is closed with WM_CLOSE;
+# 3. pxtool.exe checks the table and its rows are verified.
+# Screenshots of each step go to ARTEFACT_DIR.
+set -euo pipefail
+
+build_dir=$1
+advclean=$2
+pxtool=$3
+artefacts=$4
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+wine_run=$root/cmake/wine-run.sh
+source "$root/scripts/common.sh"
+source "$root/scripts/window_driver.sh"
+
+export ADVCLEAN_WINEPREFIX=$build_dir/wineprefix
+export WINEDEBUG=-all
+mkdir -p "$artefacts"
+rm -f "$artefacts"/*.png "$artefacts"/*.json
+
+app_pid=""
+cleanup() {
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+    kill -TERM "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+  fi
+  if [ -n "$ADVCLEAN_XVFB_PID" ]; then
+    WINEPREFIX=$ADVCLEAN_WINEPREFIX timeout 20 wineserver -w 2>/dev/null || true
+    stop_xvfb
+  fi
+}
+trap cleanup EXIT
+
+fail() {
+  echo "e2e: FAILED: $*" >&2
+  import -window root "$artefacts/failure.png" 2>/dev/null || true
+  exit 1
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb || fail "no Xvfb"
+fi
+
+wine_() { bash "$wine_run" "$@"; }
+
+shot() { import -window root "$artefacts/$1.png"; echo "e2e: screenshot $artefacts/$1.png"; }
+
+# 1. The sample table.
+prefix_c=$ADVCLEAN_WINEPREFIX/drive_c
+rm -rf "$prefix_c/Morvane"
+sample_out=$(wine_ "$pxtool" sample 'C:\Morvane' --rows 3000 --seed 7 | tr -d '\r')
+echo "$sample_out"
+wine_ "$pxtool" dump 'C:\Morvane\AdvBlock.db' >"$artefacts/before.json"
+
+# 2. The program.
+wine_ "$advclean" &
+app_pid=$!
+main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear"
+sleep 2
+shot 01-start
+grid_empty=$(brightness "$main" 2 130 530 300)
+
+press_analyze "$main" || fail "the analysis did not end"
+sleep 1
+grid_full=$(brightness "$main" 2 130 530 300)
+python3 -c "import sys; sys.exit(0 if $grid_full < $grid_empty - 0.02 else 1)" ||
+  fail "the grid did not fill (brightness $grid_empty -> $grid_full)"
+shot 02-analysed
+
+press_delete "$main" || fail "the deletion did not end"
+outcome=""
+for title in Information Warning Error Advclean; do
+  if id=$(wait_window "$title" 1); then
+    outcome=$title
+    break
+  fi
+done
+[ -n "$outcome" ] || { id=$(wait_window "Information" 30) && outcome=Information; } || fail "no outcome dialog"
+echo "e2e: outcome dialog: $outcome"
+sleep 1
+shot 03-outcome
+[ "$outcome" = "Information" ] || fail "outcome dialog titled '$outcome', expected 'Information'"
+window_geometry "$id"
+click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))  # its OK button
+wait_gone "Information" 10 || fail "the outcome dialog did not close"
+
+# A second analysis finds nothing left to delete: the grid stays empty.
+press_analyze "$main" || fail "the second analysis did not end"
+sleep 1
+grid_again=$(brightness "$main" 2 130 530 300)
+python3 -c "import sys; sys.exit(0 if abs($grid_again - $grid_empty) < 0.01 else 1)" ||
+  fail "the second analysis still lists rows (brightness $grid_empty -> $grid_again)"
+shot 04-reanalysed
+
+# Closed from outside, as the close box would: WM_CLOSE.
+ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
+for _ in $(seq 1 100); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.2
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after WM_CLOSE"
+wait "$app_pid" || fail "the program ended with an error"
+app_pid=""
+
+# 3. The table afterwards.
+wine_ "$pxtool" check 'C:\Morvane\AdvBlock.db' || fail "pxtool check found problems"
+wine_ "$pxtool" dump 'C:\Morvane\AdvBlock.db' >"$artefacts/after.json"
+python3 - "$artefacts/before.json" "$artefacts/after.json" <<'PY' || fail "the rows are not as expected"
+# Every row dated before 2011 is gone; of the rest, only copies went: each
+# row deleted has an identical row (all six fields) left in the table.
+import collections, json, sys
+def rows(path):
+    d = json.load(open(path))
+    names = [f["name"] for f in d["fields"]]
+    i = [names.index(n) for n in ("FName", "FDate", "FTime", "FNumber", "FOrder", "FYearOrder")]
+    return [tuple(r[k] for k in i) for r in d["records"]]
+before, after = rows(sys.argv[1]), rows(sys.argv[2])
+old = lambda r: r[1] is not None and r[1] < "2011-01-01"
+assert not [r for r in after if old(r)], "rows dated before 2011 are left"
+kept, left = collections.Counter(r for r in before if not old(r)), collections.Counter(after)
+assert not (left - kept), "rows appeared that were not there"
+lost = [r for r in kept if left[r] == 0]
+assert not lost, f"{len(lost)} rows went without a copy left, e.g. {lost[0]}"
+deleted = sum((kept - left).values())
+assert deleted > 0, "no copy was deleted"
+print(f"e2e: {len(before)} rows, {len(before) - sum(kept.values())} purged, {deleted} copies deleted, {len(after)} left")
+PY
+echo "e2e: passed"

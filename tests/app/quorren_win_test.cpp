@@ -1,0 +1,313 @@
+// The main window driven in-process: its layout, the state table with the
+// message dialogs answered by the test, analyses and deletions on real
+// tables with the grid's texts checked, errors that reach the default error
+// display, and presses that come while a pass runs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/regional.h"
+#include "app/unit1_win.h"
+#include "cleaning/date_text.h"
+#include "framework/application_win.h"
+#include "framework/text.h"
+#include "tests/app/advblock_writer.h"
+#include "tests/framework/win_test_support.h"
+#include "ui/frmessage_win.h"
+
+namespace app {
+namespace {
+
+using framework::Application;
+using framework::FromUtf8;
+using testing_app::BlockRow;
+using testing_app::FreshFolder;
+using testing_app::ReadAdvBlock;
+using testing_app::WriteAdvBlock;
+using testing_win::ClickAt;
+using testing_win::MessageBoxRecorder;
+using testing_win::Pump;
+using testing_win::WindowText;
+
+constexpr int32_t k2011 = 40544;  // 1 January 2011
+constexpr int32_t kHour = 3600000;
+
+// Windows-1251 "Ролик".
+const std::string kClip = "\xD0\xEE\xEB\xE8\xEA";
+
+class QuorrenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = new TQuorren(&Application());
+    form->Show();
+  }
+  void TearDown() override {
+    delete form;
+    ui::ShowProgress("", -1);
+    Pump();
+  }
+  void Analyse(const std::string& folder) {
+    form->DE->SetText(FromUtf8(folder));
+    ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  }
+  void Delete() { ClickAt(form->Handle(), 148 + 120, 596 + 14); }
+  int DataRows() const { return form->SG->RowCount() - 1; }
+  std::u16string Cell(int col, int row) const { return form->SG->Cells(col, row); }
+
+  TQuorren* form = nullptr;
+  MessageBoxRecorder boxes;
+};
+
+// k rows of one clip at one time: k - 1 duplicates.
+std::vector<BlockRow> Repeated(const std::string& name, int32_t day, int k, int32_t number = 1) {
+  return std::vector<BlockRow>(static_cast<size_t>(k), BlockRow{name, day, 9 * kHour, number, 17, 2010});
+}
+
+std::vector<BlockRow> DuplicatePairs(int pairs) {
+  std::vector<BlockRow> rows;
+  for (int i = 0; i < pairs; ++i) {
+    BlockRow r{"clip " + std::to_string(i), k2011 + i, 8 * kHour, i, i, 2011};
+    rows.push_back(r);
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+TEST_F(QuorrenTest, WindowAndComponentsAtStart) {
+  HWND window = form->Handle();
+  EXPECT_EQ(WindowText(window), u"Утилита удаления дублей");
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 538);
+  EXPECT_EQ(client.bottom, 629);
+  LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_EQ(form->Color(), framework::clBtnFace);
+
+  // Creation order and placement.
+  ASSERT_GE(form->ComponentCount(), 5);
+  EXPECT_EQ(form->Components(0), form->Label1);
+  EXPECT_EQ(form->Components(1), form->SBAnalyze);
+  EXPECT_EQ(form->Components(2), form->SBDeldub);
+  EXPECT_EQ(form->Components(3), form->DE);
+  EXPECT_EQ(form->Components(4), form->SG);
+  EXPECT_EQ(form->Label1->BoundsRect(), framework::Bounds(8, 4, 137, 13));
+  EXPECT_EQ(form->SBAnalyze->BoundsRect(), framework::Bounds(132, 56, 241, 29));
+  EXPECT_EQ(form->SBDeldub->BoundsRect(), framework::Bounds(148, 596, 241, 29));
+  EXPECT_EQ(form->DE->BoundsRect(), framework::Bounds(8, 24, 521, 21));
+  EXPECT_EQ(form->SG->BoundsRect(), framework::Bounds(0, 92, 537, 497));
+  EXPECT_EQ(form->Label1->Text(), u"Путь к базам Morvane");
+  EXPECT_EQ(form->SBAnalyze->Text(), u"1. Выполнить анализ");
+  EXPECT_EQ(form->SBDeldub->Text(), u"2. Удалить дубли");
+  EXPECT_TRUE(form->SBAnalyze->Flat());
+  EXPECT_TRUE(form->SBAnalyze->Enabled());
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  EXPECT_EQ(form->DE->Text(), u"C:\\Morvane");
+
+  // The grid: a header row and one empty row; the name column widened.
+  framework::TStringGrid* sg = form->SG;
+  EXPECT_EQ(sg->ColCount(), 6);
+  EXPECT_EQ(sg->RowCount(), 2);
+  EXPECT_EQ(sg->FixedRows(), 1);
+  EXPECT_EQ(sg->FixedCols(), 0);
+  EXPECT_EQ(sg->RowHeights(1), 16);
+  const int widths[] = {49, 62, 54, 254, 41, 67};
+  const char16_t* headers[] = {u"№№", u"Дата", u"Время", u"Название ролика", u"Номер", u"Заказ"};
+  for (int c = 0; c < 6; ++c) {
+    EXPECT_EQ(sg->ColWidths(c), widths[c]) << c;
+    EXPECT_EQ(Cell(c, 0), headers[c]) << c;
+    EXPECT_EQ(Cell(c, 1), u"") << c;
+  }
+  EXPECT_FALSE(sg->VerticalScrollBarShown());
+}
+
+TEST_F(QuorrenTest, AnalysisFillsTheSortedGridAndDeletionEmptiesIt) {
+  std::vector<BlockRow> rows{
+      {"old", k2011 - 1, 0, 1, 1, 2010},      // purged
+      {"old", k2011 - 1, 0, 1, 1, 2010},      // purged
+      {"B", k2011 + 2, 10 * kHour, -5, 3, 2011},
+      {"B", k2011 + 2, 10 * kHour, -5, 3, 2011},
+      {kClip, k2011 + 1, 9 * kHour, 7, 17, 2010},
+      {kClip, k2011 + 1, 9 * kHour, 7, 17, 2010},
+      {kClip, k2011 + 1, 9 * kHour, 7, 17, 2010},
+      {"C", k2011 + 3, 0, 1, 1, 2011},
+  };
+  const std::string folder = FreshFolder("fill");
+  const std::string path = WriteAdvBlock(folder, rows);
+  Analyse(folder);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(form->SBDeldub->Enabled());
+  EXPECT_FALSE(ui::MessageExists);  // the progress window went at the end
+  ASSERT_EQ(DataRows(), 3);
+  // Sorted by date, time, number, name: the clip's two copies, then "B".
+  const RegionalFormats& f = Regional();
+  const std::u16string date1 = FromUtf8(cleaning::FormatDateText(k2011 + 1, f.short_date));
+  const std::u16string time9 = FromUtf8(cleaning::FormatTimeText(9.0 / 24, f.long_time));
+  for (int row = 1; row <= 2; ++row) {
+    EXPECT_EQ(Cell(0, row), framework::FromUtf8(std::to_string(row)));
+    EXPECT_EQ(Cell(1, row), date1);
+    EXPECT_EQ(Cell(2, row), time9);
+    EXPECT_EQ(Cell(3, row), u"Ролик");
+    EXPECT_EQ(Cell(4, row), u"7");
+    EXPECT_EQ(Cell(5, row), u"17/2010");
+  }
+  EXPECT_EQ(Cell(3, 3), u"B");
+  EXPECT_EQ(Cell(4, 3), u"-5");
+  EXPECT_EQ(Cell(5, 3), u"3/2011");
+  EXPECT_EQ(ReadAdvBlock(path).size(), 6u);  // the two old rows are gone for good
+
+  Delete();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, u"Information");
+  EXPECT_EQ(boxes.boxes[0].text, u"Удаление прошло успешно.");
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  EXPECT_EQ(DataRows(), 1);
+  EXPECT_EQ(Cell(3, 1), u"");
+  std::vector<BlockRow> left = ReadAdvBlock(path);
+  ASSERT_EQ(left.size(), 3u);
+  EXPECT_EQ(left[0].name, "B");
+  EXPECT_EQ(left[1].name, kClip);
+  EXPECT_EQ(left[2].name, "C");
+}
+
+TEST_F(QuorrenTest, MissingTableIsReportedAndChangesNothingElse) {
+  const std::string good = FreshFolder("missing_first");
+  WriteAdvBlock(good, Repeated("A", k2011, 3));
+  Analyse(good);
+  ASSERT_EQ(DataRows(), 2);
+  ASSERT_TRUE(form->SBDeldub->Enabled());
+
+  const std::string empty = FreshFolder("missing_none");
+  std::filesystem::create_directory(std::filesystem::path(empty) / "AdvBlock.db");  // a folder does not count
+  Analyse(empty + "\\");
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, u"Error");
+  EXPECT_EQ(boxes.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes.boxes[0].text, u"Нет базы " + FromUtf8(empty) + u"\\AdvBlock.db");
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  EXPECT_EQ(DataRows(), 2);  // the grid keeps what it showed
+  EXPECT_EQ(Cell(3, 1), u"A");
+}
+
+TEST_F(QuorrenTest, NothingFoundLeavesTheDeleteButtonDisabled) {
+  const std::string folder = FreshFolder("none");
+  WriteAdvBlock(folder, {{"A", k2011 - 3, 0, 1, 1, 2010}, {"A", k2011 - 3, 0, 1, 1, 2010}, {"B", k2011, 0, 1, 1, 2011}});
+  Analyse(folder);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  EXPECT_EQ(DataRows(), 1);
+  EXPECT_EQ(Cell(0, 1), u"");
+}
+
+TEST_F(QuorrenTest, RowsGoneMeanwhileGiveTheWarningAndStayListed) {
+  const std::string folder = FreshFolder("gone");
+  const std::string path = WriteAdvBlock(folder, DuplicatePairs(3));
+  Analyse(folder);
+  ASSERT_EQ(DataRows(), 3);
+  // Another program rewrites the table without the copies of clip 1.
+  std::vector<BlockRow> rows = DuplicatePairs(3);
+  rows.erase(rows.begin() + 2, rows.begin() + 4);
+  std::filesystem::remove(path);
+  WriteAdvBlock(folder, rows);
+
+  Delete();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, u"Warning");
+  EXPECT_EQ(boxes.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_EQ(boxes.boxes[0].text, u"Не удалось выполнить все операции. Выполните программу еще раз");
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  ASSERT_EQ(DataRows(), 1);
+  EXPECT_EQ(Cell(3, 1), u"clip 1");
+  EXPECT_EQ(ReadAdvBlock(path).size(), 2u);
+}
+
+TEST_F(QuorrenTest, NameColumnNarrowsByTheScrollBarWhenRowsOverflow) {
+  const std::string fits = FreshFolder("fits");
+  WriteAdvBlock(fits, DuplicatePairs(28));  // 29 rows: 493 pixels, no bar
+  Analyse(fits);
+  ASSERT_EQ(DataRows(), 28);
+  EXPECT_FALSE(form->SG->VerticalScrollBarShown());
+  EXPECT_EQ(form->SG->ColWidths(3), 254);
+
+  const std::string overflows = FreshFolder("overflows");
+  WriteAdvBlock(overflows, DuplicatePairs(29));
+  Analyse(overflows);
+  ASSERT_EQ(DataRows(), 29);
+  EXPECT_TRUE(form->SG->VerticalScrollBarShown());
+  EXPECT_EQ(form->SG->ColWidths(3), 254 - GetSystemMetrics(SM_CXVSCROLL));
+  const int kept[] = {49, 62, 54, 0, 41, 67};
+  for (int c : {0, 1, 2, 4, 5}) EXPECT_EQ(form->SG->ColWidths(c), kept[c]);
+}
+
+TEST_F(QuorrenTest, ErrorsOfTheTableReachTheDefaultErrorDisplay) {
+  const std::string folder = FreshFolder("no_number");
+  WriteAdvBlock(folder, Repeated("A", k2011, 2), /*with_number=*/false);
+  Analyse(folder);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, Application().Title());
+  EXPECT_EQ(boxes.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_EQ(boxes.boxes[0].text, u"Query: Field 'FNumber' not found.");
+  EXPECT_FALSE(form->SBDeldub->Enabled());
+  EXPECT_TRUE(ui::MessageExists);  // the pass's progress window stays
+
+  // A damaged table: the engine's own error, shown the same way.
+  const std::string damaged = FreshFolder("damaged");
+  std::ofstream(std::filesystem::path(damaged) / "AdvBlock.db", std::ios::binary) << std::string(3000, '\x5A');
+  Analyse(damaged);
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].caption, Application().Title());
+  EXPECT_FALSE(boxes.boxes[1].text.empty());
+
+  // The window goes on: a good table is analysed as usual.
+  const std::string good = FreshFolder("after_error");
+  WriteAdvBlock(good, Repeated("A", k2011, 2));
+  Analyse(good);
+  EXPECT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_TRUE(form->SBDeldub->Enabled());
+  EXPECT_EQ(DataRows(), 1);
+  EXPECT_FALSE(ui::MessageExists);
+}
+
+TEST_F(QuorrenTest, PressesDuringAPassAreIgnored) {
+  const std::string folder = FreshFolder("nested");
+  const std::string path = WriteAdvBlock(folder, DuplicatePairs(5));
+  form->DE->SetText(FromUtf8(folder));
+  // Presses of both buttons waiting in the queue: the pass's first progress
+  // update handles them while it runs.
+  auto post_click = [&](int x, int y) {
+    PostMessageW(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  };
+  post_click(132 + 120, 56 + 14);
+  ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  EXPECT_TRUE(boxes.boxes.empty());  // a nested pass would have failed with an error
+  EXPECT_EQ(DataRows(), 5);
+  EXPECT_FALSE(form->PassRunning());
+
+  post_click(132 + 120, 56 + 14);
+  post_click(148 + 120, 596 + 14);
+  Delete();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, u"Information");
+  EXPECT_EQ(ReadAdvBlock(path).size(), 5u);
+}
+
+TEST_F(QuorrenTest, ClosingDuringAPassWaitsForItsEnd) {
+  const std::string folder = FreshFolder("close");
+  WriteAdvBlock(folder, DuplicatePairs(4));
+  form->DE->SetText(FromUtf8(folder));
+  PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  // The pass ran to its end with the window open...
+  EXPECT_EQ(DataRows(), 4);
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  // ...and the close comes right after it: grid and list emptied.
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  EXPECT_EQ(form->State.FDupList.Count(), 0);
+  EXPECT_EQ(DataRows(), 1);
+}
+
+}  // namespace
+}  // namespace app
