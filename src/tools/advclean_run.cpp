@@ -1,0 +1,225 @@
+// advclean's commands: analyze, analyze --dry-run and clean.
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/engine.h"
+#include "app/regional.h"
+#include "cleaning/cleaner.h"
+#include "cleaning/date_text.h"
+#include "cleaning/texts.h"
+#include "paradox/codepage.h"
+#include "paradox/file.h"
+#include "table/tquery.h"
+#include "table/ttable.h"
+#include "tools/advclean.h"
+#include "tools/advclean_console.h"
+#include "tools/advclean_output.h"
+#include "tools/json.h"
+
+namespace tools {
+
+namespace {
+
+const char kHelp[] =
+    "usage: advclean analyze [--dry-run] [--json] FOLDER\n"
+    "       advclean clean [--json] FOLDER\n"
+    "       advclean --help\n"
+    "\n"
+    "Cleans the advertising-block table AdvBlock.db in FOLDER, as the AdvClean\n"
+    "window does. The table is FOLDER followed by AdvBlock.db, with a separator\n"
+    "put between them when FOLDER does not end in one; an empty FOLDER (\"\")\n"
+    "means AdvBlock.db in the current folder.\n"
+    "\n"
+    "analyze    DELETES FOR GOOD every row dated before 1 January 2011 (the\n"
+    "           purge), then reads the rest by date, time and name and lists\n"
+    "           every row that repeats the row before it in all six fields,\n"
+    "           sorted by date, time, number and name.\n"
+    "  --dry-run  changes nothing: the table is only read. Says how many rows\n"
+    "           the purge would delete and lists the duplicates the analysis\n"
+    "           would find after it.\n"
+    "clean      runs the analysis (purge included), then deletes one table\n"
+    "           row for each listed duplicate: a row goes only when it equals\n"
+    "           a listed record in all six fields. Prints the records that\n"
+    "           found no row and the outcome message. With no duplicates,\n"
+    "           nothing is deleted beyond the purge.\n"
+    "--json     prints one JSON object instead of text:\n"
+    "           {\"table\":PATH,\"purged\":N,\"duplicates\":[RECORD,...],\n"
+    "            \"remaining\":[RECORD,...],\"outcome\":TEXT}\n"
+    "           where RECORD is {\"name\":...,\"date\":\"YYYY-MM-DD\",\n"
+    "           \"time\":\"HH:MM:SS.mmm\",\"number\":N,\"order\":N,\"yearOrder\":N};\n"
+    "           \"remaining\" and \"outcome\" come with clean only (outcome is\n"
+    "           empty when there was nothing to delete); a dry run gives\n"
+    "           \"dryRun\":true and \"wouldPurge\":N instead of \"purged\".\n"
+    "\n"
+    "Text is UTF-8. While a pass runs, a progress bar is drawn on standard\n"
+    "error when that is a terminal. Errors go to standard error.\n"
+    "\n"
+    "Exit status: 0 when everything went, 1 when clean left records it found\n"
+    "no row for, 2 on an error (a missing table, a table that cannot be read\n"
+    "or changed, a wrong command line).\n";
+
+struct Options {
+  std::string command;
+  std::string folder;
+  bool dry_run = false;
+  bool json = false;
+};
+
+// Parses the arguments; false with `*problem` set when they are unusable.
+bool Parse(const std::vector<std::string>& args, Options* o, std::string* problem) {
+  if (args.empty()) {
+    *problem = "no command given";
+    return false;
+  }
+  o->command = args[0];
+  if (o->command != "analyze" && o->command != "clean") {
+    *problem = "unknown command " + o->command;
+    return false;
+  }
+  bool have_folder = false, options_done = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!options_done && a == "--") {
+      options_done = true;
+    } else if (!options_done && a == "--dry-run") {
+      o->dry_run = true;
+    } else if (!options_done && a == "--json") {
+      o->json = true;
+    } else if (!options_done && a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      *problem = "unknown option " + a;
+      return false;
+    } else if (!have_folder) {
+      o->folder = a;
+      have_folder = true;
+    } else {
+      *problem = "more than one folder given";
+      return false;
+    }
+  }
+  if (!have_folder) {
+    *problem = o->command + " needs a folder";
+    return false;
+  }
+  if (o->dry_run && o->command != "analyze") {
+    *problem = "--dry-run goes with analyze only";
+    return false;
+  }
+  return true;
+}
+
+std::vector<dataset::TBlockRec> Records(const cleaning::TDupList& list) {
+  std::vector<dataset::TBlockRec> out;
+  out.reserve(static_cast<size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i) out.push_back(*list[i]);
+  return out;
+}
+
+struct Result {
+  std::string table;
+  int purged = 0;
+  std::vector<dataset::TBlockRec> duplicates;
+  bool cleaned = false;  // the deletion pass ran
+  std::vector<dataset::TBlockRec> remaining;
+  std::string outcome;   // Windows-1251
+};
+
+void PrintJson(std::FILE* out, const Options& o, const Result& r) {
+  std::string s = "{\"table\":";
+  AppendJsonString(&s, r.table);
+  s += o.dry_run ? ",\"dryRun\":true,\"wouldPurge\":" : ",\"purged\":";
+  s += std::to_string(r.purged) + ",\"duplicates\":";
+  AppendJsonList(&s, r.duplicates);
+  if (o.command == "clean") {
+    s += ",\"remaining\":";
+    AppendJsonList(&s, r.remaining);
+    s += ",\"outcome\":";
+    AppendJsonString(&s, paradox::Cp1251ToUtf8(r.outcome));
+  }
+  s += "}\n";
+  std::fputs(s.c_str(), out);
+}
+
+void PrintText(std::FILE* out, const Options& o, const Result& r) {
+  const app::RegionalFormats& formats = app::Regional();
+  const std::string cutoff = cleaning::PurgeDateLiteral(formats.short_date);
+  std::fprintf(out, "Table: %s\n", r.table.c_str());
+  if (o.dry_run)
+    std::fprintf(out, "Dry run, nothing changed: the purge would delete %d rows dated before %s.\n", r.purged,
+                 cutoff.c_str());
+  else
+    std::fprintf(out, "Purge: %d rows dated before %s deleted.\n", r.purged, cutoff.c_str());
+  std::fprintf(out, "Duplicates: %zu\n", r.duplicates.size());
+  if (!r.duplicates.empty()) PrintList(out, r.duplicates, formats);
+  if (o.command != "clean") return;
+  if (!r.cleaned) {
+    std::fprintf(out, "Nothing to delete.\n");
+    return;
+  }
+  std::fprintf(out, "Left in the list: %zu\n", r.remaining.size());
+  if (!r.remaining.empty()) PrintList(out, r.remaining, formats);
+  std::fprintf(out, "%s\n", paradox::Cp1251ToUtf8(r.outcome).c_str());
+}
+
+}  // namespace
+
+int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool err_is_terminal) {
+  for (const std::string& a : args) {
+    if (a == "--") break;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, out);
+      return 0;
+    }
+  }
+  Options o;
+  std::string problem;
+  if (!Parse(args, &o, &problem)) {
+    std::fprintf(err, "advclean: %s\n\n%s", problem.c_str(), kHelp);
+    return 2;
+  }
+
+  Result r;
+  r.table = app::TablePath(o.folder);
+  // As the window's first button: a folder of that name does not count.
+  if (!paradox::FileSystem::Default()->FileExists(r.table)) {
+    std::fprintf(err, "%s%s\n", paradox::Cp1251ToUtf8(cleaning::texts::NoTable()).c_str(), r.table.c_str());
+    return 2;
+  }
+
+  ConsoleProgress progress(err, err_is_terminal);
+  try {
+    cleaning::TPassState state;
+    state.FTablePath = r.table;
+    dataset::TQuery Query;
+    dataset::TTable Table;
+    cleaning::TCleaner cleaner(state, Query, Table, progress, app::Regional().short_date);
+    if (o.dry_run) {
+      cleaner.PreviewList(&r.purged);
+    } else {
+      cleaner.CreateList();
+      r.purged = Query.RowsAffected();
+    }
+    cleaner.SortList();
+    progress.CloseProgress();  // the sort's display; the window's grid fill closes it
+    r.duplicates = Records(state.FDupList);
+    // As in the window, the deletion runs only after an analysis that
+    // found something.
+    if (o.command == "clean" && !state.FDupList.Empty()) {
+      cleaner.DeleteDoubles();
+      KeptMessage message;
+      cleaner.ReportDeletion(message);
+      r.cleaned = true;
+      r.remaining = Records(state.FDupList);
+      r.outcome = message.text();
+    }
+  } catch (const std::exception& e) {
+    progress.Erase();
+    std::fprintf(err, "%s\n", ConsoleText(ErrorDisplayText(e.what())).c_str());
+    return 2;
+  }
+  if (o.json) PrintJson(out, o, r);
+  else PrintText(out, o, r);
+  return r.cleaned && !r.remaining.empty() ? 1 : 0;
+}
+
+}  // namespace tools

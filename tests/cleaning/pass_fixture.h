@@ -1,0 +1,66 @@
+// Tables and fakes for the pass tests: AdvBlock tables written with the
+// engine in a fresh folder per test, and a progress display that records
+// what it is asked to show.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cleaning/cleaner.h"
+#include "cleaning/progress.h"
+
+namespace cleaning::testing {
+
+// One row. A day or time of -1 leaves the field empty, and so does an
+// empty name. `tag` goes into a seventh field that the passes do not read, so
+// that identical rows can be told apart afterwards.
+struct Row {
+  const char* name = "";
+  int32_t day = -1;  // days since 30 December 1899
+  int32_t ms = -1;   // milliseconds since midnight
+  int32_t number = 0, order = 0, year = 0;
+  int32_t tag = 0;
+  const char* number_text = nullptr;  // with TableOptions::alpha_number
+};
+
+struct TableOptions {
+  bool long_number = false;   // FNumber as Long rather than Short
+  bool alpha_number = false;  // FNumber as text (Row::number_text, else number)
+  bool keyed = false;         // an AutoInc key ahead of the six fields
+  bool without_number = false;  // no FNumber field at all
+};
+
+// Writes AdvBlock.db into a fresh folder named after `test`; returns its path.
+std::string WriteTable(const std::string& test, const std::vector<Row>& rows, const TableOptions& options = {});
+
+// The tags of a table's rows in its own order.
+std::vector<int32_t> Tags(const std::string& path);
+
+// True when no row of the ordered read repeats the row before it.
+bool NoAdjacentRepeats(const std::string& path);
+
+struct RecordedProgress : ProgressReport {
+  std::vector<std::pair<std::string, double>> shown;
+  int due_calls = 0;
+  bool due = true;  // the answer ProgressDue gives
+  void ShowProgress(const std::string& text, double percent) override { shown.emplace_back(text, percent); }
+  bool ProgressDue() override {
+    ++due_calls;
+    return due;
+  }
+  // The percentages of the updates (empty text, above 0).
+  std::vector<double> Updates() const;
+  bool Closed() const { return !shown.empty() && shown.back().first.empty() && shown.back().second < 0; }
+};
+
+struct RecordedMessages : OperatorMessages {
+  std::vector<std::pair<MessageKind, std::string>> shown;
+  void ShowMessage(MessageKind kind, const std::string& text) override { shown.emplace_back(kind, text); }
+};
+
+// Day counts used by the tests.
+inline constexpr int32_t k2011 = 40544;  // 1 January 2011
+
+}  // namespace cleaning::testing
