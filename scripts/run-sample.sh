@@ -1,21 +1,70 @@
 #!/usr/bin/env bash
-# The main job for now: builds the native pxtool, writes the built-in sample
-# table into sample/ (once), then shows its facts and its first rows.
+# The main job: builds AdvClean.exe and pxtool.exe (the Windows build),
+# writes a fresh sample table to C:\Morvane of the program's Wine prefix
+# (build/win64/wineprefix), so the window's default folder finds it, and
+# starts AdvClean.exe under Wine.
+#
+# With a display the program is yours to use until you close it. Without
+# one it runs on a private virtual screen: "1. Выполнить анализ" is pressed,
+# and once the grid has filled a screenshot is saved to
+# build/advclean-sample.png; then the program is closed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$ADVCLEAN_ROOT/scripts/window_driver.sh"
 cd "$ADVCLEAN_ROOT"
 
-quiet build/native-configure.log configure_native
-build "$BUILD_NATIVE" pxtool
-pxtool=$BUILD_NATIVE/src/tools/pxtool
+screenshot=build/advclean-sample.png
+wine_run=$ADVCLEAN_ROOT/cmake/wine-run.sh
+export ADVCLEAN_WINEPREFIX=$BUILD_WIN64/wineprefix
+export WINEDEBUG=-all
 
-mkdir -p sample
-if [ ! -f sample/AdvBlock.db ]; then
-  "$pxtool" sample sample
+quiet build/win64-configure.log configure_win64
+build "$BUILD_WIN64" AdvClean pxtool
+advclean=$BUILD_WIN64/src/app/AdvClean.exe
+pxtool=$BUILD_WIN64/src/tools/pxtool.exe
+
+headless=""
+app_pid=""
+cleanup() {
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+    kill -TERM "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+  fi
+  if [ -n "$headless" ]; then
+    WINEPREFIX=$ADVCLEAN_WINEPREFIX timeout 30 wineserver -w 2>/dev/null || true
+    stop_xvfb
+  fi
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb
+  headless=1
 fi
-echo "== pxtool info sample/AdvBlock.db"
-"$pxtool" info sample/AdvBlock.db
+
+# A fresh sample each time: the program changes the table it cleans.
+rm -f "$ADVCLEAN_WINEPREFIX/drive_c/Morvane/"AdvBlock.*
+echo "== pxtool sample C:\\Morvane"
+bash "$wine_run" "$pxtool" sample 'C:\Morvane' | tr -d '\r'
+bash "$wine_run" "$pxtool" info 'C:\Morvane\AdvBlock.db' | tr -d '\r'
 echo
-echo "== pxtool dump sample/AdvBlock.db (first rows)"
-"$pxtool" dump sample/AdvBlock.db >build/sample-dump.json
-python3 "$ADVCLEAN_ROOT/scripts/show_rows.py" 15 <build/sample-dump.json
+
+if [ -z "$headless" ]; then
+  echo "== AdvClean.exe (close its window to end)"
+  bash "$wine_run" "$advclean"
+  exit 0
+fi
+
+echo "== AdvClean.exe on a virtual screen ($DISPLAY)"
+bash "$wine_run" "$advclean" &
+app_pid=$!
+main=$(wait_window "Утилита удаления дублей" 90) || { echo "the main window did not appear" >&2; exit 1; }
+sleep 1
+echo "pressing \"1. Выполнить анализ\""
+press_analyze "$main" || { echo "the analysis did not end" >&2; exit 1; }
+sleep 1
+window_geometry "$main"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$screenshot"
+echo "screenshot: $screenshot"
+bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
+wait "$app_pid" || true
+app_pid=""

@@ -158,6 +158,22 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_ACTIVATE:
+      // The focus goes back to the control that had it when the form was
+      // left, or to the first control in the tab order.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) last_focus_ = focus;
+      } else {
+        HWND target = last_focus_ && IsWindow(last_focus_) && IsChild(Handle(), last_focus_)
+                          ? last_focus_
+                          : GetNextDlgTabItem(Handle(), nullptr, FALSE);
+        if (target && IsWindowEnabled(target)) {
+          ::SetFocus(target);
+          return 0;
+        }
+      }
+      break;
     case kReleaseMessage:
       delete this;  // nothing of this object may be touched after this
       return 0;

@@ -62,6 +62,7 @@ class TForm : public TWinControl {
   int client_width_ = -1;
   int client_height_ = -1;
   bool placed_ = false;
+  HWND last_focus_ = nullptr;
   bool releasing_ = false;
 };
 

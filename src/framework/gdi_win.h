@@ -130,28 +130,4 @@ inline HBITMAP CreateDib32(int width, int height, void** bits = nullptr) {
   return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits ? bits : &unused, nullptr, 0);
 }
 
-// An off-screen 32-bit image with its own DC, for drawing without flicker:
-// draw into dc(), then copy it to the screen with CopyTo.
-class OffscreenImage {
- public:
-  OffscreenImage(int width, int height)
-      : bitmap_(CreateDib32(width < 1 ? 1 : width, height < 1 ? 1 : height)),
-        select_(dc_.get(), bitmap_.get()),
-        width_(width),
-        height_(height) {}
-  HDC dc() const { return dc_.get(); }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  void CopyTo(HDC target, int x, int y) const {
-    BitBlt(target, x, y, width_, height_, dc_.get(), 0, 0, SRCCOPY);
-  }
-
- private:
-  MemoryDC dc_;
-  GdiBitmap bitmap_;
-  SelectScope select_;
-  int width_;
-  int height_;
-};
-
 }  // namespace framework

@@ -78,8 +78,6 @@ void TSpeedButton::MouseUp(TMouseButton button, UINT, int x, int y) {
   if (Inside(x, y) && Enabled()) Click();
 }
 
-void TSpeedButton::DblClick(int, int) {}
-
 void TSpeedButton::MouseEnter() {
   hot_ = true;
   if (flat_ && Enabled()) Invalidate();

@@ -24,7 +24,6 @@ class TSpeedButton : public framework::TGraphicControl {
   void MouseDown(framework::TMouseButton button, UINT keys, int x, int y) override;
   void MouseMove(UINT keys, int x, int y) override;
   void MouseUp(framework::TMouseButton button, UINT keys, int x, int y) override;
-  void DblClick(int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
   void EnabledChanged() override;

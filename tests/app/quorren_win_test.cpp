@@ -104,6 +104,8 @@ TEST_F(QuorrenTest, WindowAndComponentsAtStart) {
   EXPECT_TRUE(form->SBAnalyze->Enabled());
   EXPECT_FALSE(form->SBDeldub->Enabled());
   EXPECT_EQ(form->DE->Text(), u"C:\\Morvane");
+  Pump();
+  EXPECT_EQ(GetFocus(), form->DE->Handle());  // first in the tab order
 
   // The grid: a header row and one empty row; the name column widened.
   framework::TStringGrid* sg = form->SG;
