@@ -10,14 +10,46 @@
 
 namespace app {
 
+namespace {
+
+// 30 December 1899 to 1 January 1970.
+constexpr int64_t kUnixEpochDay = 25569;
+
+// The offset of local time from UTC changes only at whole quarter hours of
+// UTC (time zones and their summer times are whole quarter hours apart), so
+// one look-up of the time zone serves every reading up to the next one. The
+// clock is read for every row a pass handles; the look-up is not cheap.
+struct LocalOffset {
+  time_t valid_from = 1;
+  time_t valid_until = 0;  // empty at start
+  long seconds = 0;
+};
+
+long OffsetAt(time_t utc, LocalOffset* cache) {
+  if (utc < cache->valid_from || utc >= cache->valid_until) {
+    struct tm local;
+    localtime_r(&utc, &local);
+    cache->seconds = local.tm_gmtoff;
+    cache->valid_from = utc - utc % 900;
+    cache->valid_until = cache->valid_from + 900;
+  }
+  return cache->seconds;
+}
+
+}  // namespace
+
 double SystemNow() {
+  static thread_local LocalOffset cache;
   struct timeval tv;
   gettimeofday(&tv, nullptr);
-  struct tm local;
-  time_t seconds = tv.tv_sec;
-  localtime_r(&seconds, &local);
-  return DayCount(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(tv.tv_usec / 1000));
+  const int64_t local = static_cast<int64_t>(tv.tv_sec) + OffsetAt(tv.tv_sec, &cache);
+  int64_t day = local / 86400, second = local % 86400;
+  if (second < 0) {
+    second += 86400;
+    --day;
+  }
+  return static_cast<double>(day + kUnixEpochDay) +
+         static_cast<double>(second * 1000 + tv.tv_usec / 1000) / 86400000.0;
 }
 
 void SystemSleep(int32_t milliseconds) {

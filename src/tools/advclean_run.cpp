@@ -164,6 +164,7 @@ void PrintText(std::FILE* out, const Options& o, const Result& r) {
 }  // namespace
 
 int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool err_is_terminal) {
+  app::Regional();  // the regional formats, read once at start
   for (const std::string& a : args) {
     if (a == "--") break;
     if (a == "--help" || a == "-h") {

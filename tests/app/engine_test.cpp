@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 namespace app {
@@ -112,10 +113,12 @@ TEST(ClockTest, DayCountsFrom30December1899) {
   EXPECT_EQ(DayCount(1899, 12, 30, 0, 0, 0, 0), 0);
   EXPECT_EQ(DayCount(2011, 1, 1, 12, 0, 0, 0), 40544.5);
   EXPECT_NEAR(DayCount(2011, 1, 1, 0, 0, 0, 1), 40544 + 1 / 86400000.0, 1e-9);
-  // The system clock is a current local time: after 2020, before 2100.
-  const double now = SystemNow();
-  EXPECT_GT(now, DayCount(2020, 1, 1, 0, 0, 0, 0));
-  EXPECT_LT(now, DayCount(2100, 1, 1, 0, 0, 0, 0));
+  // The system clock agrees with the local calendar time to the second.
+  const time_t t = time(nullptr);
+  struct tm local = *localtime(&t);
+  const double expected = DayCount(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                   local.tm_min, local.tm_sec, 0);
+  EXPECT_NEAR(SystemNow(), expected, 2.0 / 86400);
 }
 
 }  // namespace
