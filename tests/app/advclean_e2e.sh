@@ -9,7 +9,10 @@
 #    fills; "2. Удалить дубли" is pressed and the outcome dialog's title is
 #    read ("Information"); the dialog is answered and a second analysis
 #    finds nothing; the program is closed with WM_CLOSE;
-# 3. pxtool.exe checks the table and its rows are verified.
+# 3. pxtool.exe checks the table and its rows are verified;
+# 4. on a damaged table the engine's error reaches the default error
+#    display, a box titled after the executable ("Advclean"), and the
+#    program goes on until it is closed.
 # Screenshots of each step go to ARTEFACT_DIR.
 set -euo pipefail
 
@@ -135,4 +138,26 @@ deleted = sum((kept - left).values())
 assert deleted > 0, "no copy was deleted"
 print(f"e2e: {len(before)} rows, {len(before) - sum(kept.values())} purged, {deleted} copies deleted, {len(after)} left")
 PY
+# 4. A damaged table.
+head -c 3000 /dev/zero | tr '\0' 'Z' >"$prefix_c/Morvane/AdvBlock.db"
+wine_ "$advclean" &
+app_pid=$!
+main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear again"
+sleep 1
+click_at "$main" 252 70
+id=$(wait_window "Advclean" 60) || fail "no error box titled Advclean"
+sleep 1
+shot 05-engine-error
+window_geometry "$id"
+click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
+wait_gone "Advclean" 10 || fail "the error box did not close"
+xdotool search --name "^Утилита удаления дублей\$" >/dev/null || fail "the main window went with the error"
+ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
+for _ in $(seq 1 100); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.2
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after the error"
+wait "$app_pid" || fail "the program ended with an error code after the error box"
+app_pid=""
 echo "e2e: passed"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/engine.h"
 #include "app/regional.h"
 #include "app/unit1_win.h"
 #include "cleaning/date_text.h"
@@ -309,6 +310,61 @@ TEST_F(QuorrenTest, ClosingDuringAPassWaitsForItsEnd) {
   EXPECT_FALSE(IsWindowVisible(form->Handle()));
   EXPECT_EQ(form->State.FDupList.Count(), 0);
   EXPECT_EQ(DataRows(), 1);
+}
+
+// What the progress window shows each time the throttle lets messages run,
+// with a clock that makes every update due.
+class GridProgressTest : public QuorrenTest {
+ protected:
+  void SetUp() override {
+    QuorrenTest::SetUp();
+    LastProgressTime = 0;
+    SetClock([this] { return clock_ += 1.0 / 86400; });
+    SetSleep([](int32_t) {});
+    SetMessagePump([this] {
+      seen.push_back(ui::MessageExists ? ui::F_Message->LabMess->Text() : u"(none)");
+      Application().ProcessMessages();
+    });
+  }
+  void TearDown() override {
+    SetClock(nullptr);
+    SetSleep(nullptr);
+    SetMessagePump(nullptr);
+    QuorrenTest::TearDown();
+  }
+  void List(int count) {
+    for (int i = 0; i < count; ++i) {
+      cleaning::TBlockRec rec;
+      rec.Name.Assign("clip");
+      rec.Date = k2011 + i;
+      form->State.FDupList.Add(rec);
+    }
+  }
+  double clock_ = 45000;
+  std::vector<std::u16string> seen;
+};
+
+TEST_F(GridProgressTest, TwoHundredRecordsFillTheGridWithoutTheWindow) {
+  List(200);
+  form->ShowList();
+  EXPECT_EQ(DataRows(), 200);
+  for (const std::u16string& s : seen) EXPECT_EQ(s, u"(none)");
+}
+
+TEST_F(GridProgressTest, MoreThanTwoHundredShowTheStepAndItsPercentage) {
+  List(201);
+  form->ShowList();
+  EXPECT_EQ(DataRows(), 201);
+  EXPECT_EQ(Cell(0, 201), u"201");
+  EXPECT_FALSE(ui::MessageExists);  // closed at the end
+  // The start call shows the step; the update after the first row passes 0 %
+  // with an empty text, which closes the window, and the next update opens
+  // a new one with an empty line.
+  ASSERT_GE(seen.size(), 4u);
+  EXPECT_EQ(seen[0], u"(none)");  // the restarting call, before the window
+  EXPECT_EQ(seen[1], u"Вывод данных");
+  EXPECT_EQ(seen[2], u"(none)");
+  EXPECT_EQ(seen[3], u"");
 }
 
 }  // namespace
