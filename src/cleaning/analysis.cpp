@@ -11,37 +11,50 @@ TCleaner::TCleaner(TPassState& state, dataset::TQuery& query, dataset::TTable& t
                    const paradox::DateFormat& short_date)
     : state_(state), query_(query), table_(table), progress_(progress), purge_date_(PurgeDateLiteral(short_date)) {}
 
-bool TCleaner::CreateList() {
-  PassGuard guard(running_);
+namespace {
+
+// A text between double quotes in a statement; a quote inside is doubled.
+// (Windows paths hold none; other systems allow them in names.)
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    out.push_back(c);
+    if (c == '"') out.push_back('"');
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+void TCleaner::StartAnalysis() {
   state_.FDupList.Clear();
   state_.FCurRec = nullptr;
   state_.FLastRec = TBlockRec();
   progress_.ShowProgress(texts::ReadingTable(), 0);
   progress_.ProgressDue();  // the throttle's clock starts now
-
   query_.Close();
+}
+
+bool TCleaner::CreateList() {
+  PassGuard guard(running_);
+  StartAnalysis();
   query_.SQL.Clear();
-  query_.SQL.Add("DELETE FROM \"" + state_.FTablePath + "\"");
-  query_.SQL.Add("WHERE FDate<\"" + purge_date_ + "\"");
+  query_.SQL.Add("DELETE FROM " + Quoted(state_.FTablePath));
+  query_.SQL.Add("WHERE FDate<" + Quoted(purge_date_));
   query_.ExecSQL();
   return ReadList(false, nullptr);
 }
 
 bool TCleaner::PreviewList(int* would_purge) {
   PassGuard guard(running_);
-  state_.FDupList.Clear();
-  state_.FCurRec = nullptr;
-  state_.FLastRec = TBlockRec();
-  progress_.ShowProgress(texts::ReadingTable(), 0);
-  progress_.ProgressDue();
-  query_.Close();
+  StartAnalysis();
   *would_purge = 0;
   return ReadList(true, would_purge);
 }
 
 bool TCleaner::ReadList(bool skip_purged, int* skipped) {
   query_.SQL.Clear();
-  query_.SQL.Add("SELECT * FROM \"" + state_.FTablePath + "\"");
+  query_.SQL.Add("SELECT * FROM " + Quoted(state_.FTablePath));
   query_.SQL.Add("ORDER BY FDate,FTime,FName");
   query_.Open();
   has_last_ = false;

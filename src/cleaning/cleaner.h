@@ -79,6 +79,9 @@ class TCleaner {
   bool Running() const { return running_; }
 
  private:
+  // The start shared by CreateList and PreviewList: empty list and
+  // FLastRec, the progress display and its throttle, Query closed.
+  void StartAnalysis();
   // The ordered read shared by CreateList and PreviewList.
   bool ReadList(bool skip_purged, int* skipped);
 

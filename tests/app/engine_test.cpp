@@ -97,18 +97,6 @@ TEST_F(ThrottleTest, ClockSetBackIsDueAndRestartsFromTheNewTime) {
   EXPECT_TRUE(ProgressDue());
 }
 
-TEST_F(ThrottleTest, PumpAndWaitPumpsFirstThenSleeps) {
-  std::vector<char> order;
-  SetMessagePump([&] { order.push_back('p'); });
-  SetSleep([&](int32_t ms) {
-    order.push_back('s');
-    sleeps.push_back(ms);
-  });
-  PumpAndWait(7);
-  EXPECT_EQ(order, (std::vector<char>{'p', 's'}));
-  EXPECT_EQ(sleeps, std::vector<int32_t>{7});
-}
-
 TEST(ClockTest, DayCountsFrom30December1899) {
   EXPECT_EQ(DayCount(1899, 12, 30, 0, 0, 0, 0), 0);
   EXPECT_EQ(DayCount(2011, 1, 1, 12, 0, 0, 0), 40544.5);

@@ -76,6 +76,14 @@ TEST_F(AnalysisTest, RunsOfRepeatsAndRowsBetweenThem) {
   EXPECT_EQ(state.FDupList.Count(), 2);
 }
 
+#ifndef _WIN32
+TEST_F(AnalysisTest, AFolderWithADoubleQuoteInItsName) {
+  const std::string path = testing::WriteTable("say \"cheese\"", {{"old", 5, 0}, {"A", k2011, 0}, {"A", k2011, 0}});
+  EXPECT_TRUE(Analyse(path));
+  EXPECT_EQ(Query.RowsAffected(), 1);
+}
+#endif
+
 TEST_F(AnalysisTest, AnEmptyFirstRowRepeatsNothing) {
   const std::string one = testing::WriteTable("empty_first", {{"", -1, -1}, {"A", k2011, 0}});
   EXPECT_FALSE(Analyse(one));

@@ -52,18 +52,6 @@ TEST(CompareBlocksTest, KeyPrecedenceAndNameBytes) {
   EXPECT_TRUE(SameBlock(Rec(5, 0.1, 1, "n", 7, 8), Rec(5, 0.1, 1, "n", 7, 8)));
 }
 
-TEST(DupListTest, OwnsRecordsAndRemovesMarkedInOrder) {
-  TDupList list;
-  for (int i = 0; i < 6; ++i) list.Add(Rec(i, 0, 0, "r", i));
-  list.Delete(1);
-  ASSERT_EQ(list.Count(), 5);
-  list.DeleteMarked({1, 0, 0, 1, 0});
-  ASSERT_EQ(list.Count(), 3);
-  EXPECT_EQ(list[0]->Order, 2);
-  EXPECT_EQ(list[1]->Order, 3);
-  EXPECT_EQ(list[2]->Order, 5);
-}
-
 // The quicksort as the procedure gives it, on positions into `recs`.
 void ReferenceQuickSort(std::vector<const TBlockRec*>& a, int L, int R) {
   int I, J;
