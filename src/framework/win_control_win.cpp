@@ -44,7 +44,10 @@ TWinControl::~TWinControl() {
 }
 
 TWinControl* TWinControl::FromHandle(HWND window) {
-  if (!window) return nullptr;
+  // Only windows that run our procedure carry an object: other windows may
+  // use their user data for anything.
+  if (!window || reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC)) != &StaticWndProc)
+    return nullptr;
   return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 

@@ -99,6 +99,17 @@ TEST(FormTest, CloseHidesFreesOrStaysAsTheHandlersSay) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+TEST(WindowProcedureTest, OnlyOurWindowsAreTakenForControls) {
+  TestForm form(&Application(), nullptr);
+  EXPECT_EQ(TWinControl::FromHandle(form.Handle()), &form);
+  // A window of the system's whose user data happens to hold a value.
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(other, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
+  EXPECT_EQ(TWinControl::FromHandle(other), nullptr);
+  DestroyWindow(other);
+}
+
 TEST(GraphicControlTest, ClicksReachTheTopmostEnabledControlUnderTheMouse) {
   TestForm form(&Application(), nullptr);
   auto* lower = new ui::TSpeedButton(&form);
