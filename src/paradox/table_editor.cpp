@@ -1,12 +1,11 @@
 #include "paradox/table_editor.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <functional>
 #include <map>
 
 #include "paradox/bytes.h"
-#include "paradox/index_builder.h"
 #include "paradox/journal.h"
 
 namespace paradox {
@@ -63,6 +62,7 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   // lock file nobody holds is only left over and means nothing.
   std::vector<std::string> names;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
+  std::sort(names.begin(), names.end());
   std::string stem = Lower(e->db_name_.substr(0, e->db_name_.rfind('.')));
   for (const std::string& n : names) {
     if (!IsLockFile(Lower(n), stem)) continue;
@@ -72,16 +72,16 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
       return Status::Error(ErrorCode::kTableBusy, db_path).With(n + " is held by another program");
   }
 
-  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_));
+  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
   uint64_t size = 0;
-  PX_RETURN_IF_ERROR(e->db_->Size(&size));
+  PX_RETURN_IF_ERROR(e->db_file_->Size(&size));
   std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
   size_t got = 0;
-  PX_RETURN_IF_ERROR(e->db_->Read(0, head.size(), head.data(), &got));
+  PX_RETURN_IF_ERROR(e->db_file_->Read(0, head.size(), head.data(), &got));
   head.resize(got);
-  Status st = ParseHeader(head, size, &e->header_);
+  TableHeader h;
+  Status st = ParseHeader(head, size, &h);
   if (!st.ok()) return st.With(db_path);
-  const TableHeader& h = e->header_;
   if (h.file_type != FileType::kKeyedTable && h.file_type != FileType::kTable)
     return Status::Error(ErrorCode::kNotATable, db_path);
   if (h.encrypted) return Status::Error(ErrorCode::kEncrypted, db_path);
@@ -90,10 +90,11 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   if (h.first_free_block != 0 && h.used_blocks == h.file_blocks)
     return Status::Error(ErrorCode::kCorruptHeader, "free list without free blocks").With(db_path);
   if (head[hdr::kRefIntegrity] != 0) return Refuse(db_path, "the table takes part in referential integrity");
-  e->header_bytes_.assign(head.begin(), head.begin() + h.header_size);
+  head.resize(h.header_size);
 
   // The table's other files: those the engine keeps exact are opened for
   // changing; the rest are held so no one changes them meanwhile.
+  std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02", "g0" -> (.Xnn, .Ynn)
   for (const std::string& n : names) {
     std::string ln = Lower(n);
     size_t dot = ln.rfind('.');
@@ -101,13 +102,18 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
     std::string ext = ln.substr(dot + 1);
     std::string path = JoinPath(dir, n);
     if (ext == "px") {
+      if (!e->px_name_.empty()) return Refuse(db_path, "two primary index files: " + e->px_name_ + " and " + n);
       e->px_name_ = n;
       continue;
     }
-    bool secondary = ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') &&
-                     (ext[1] == 'g' || std::isxdigit(static_cast<unsigned char>(ext[1])));
-    if (secondary) return Refuse(db_path, "the table has secondary indexes (" + n + "), which the engine does not keep up to date");
-    if (ext == "val") {
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') && (ext[1] == 'g' || hex(ext[1]))) {
+      bool known = ext[1] == 'g' ? std::isdigit(static_cast<unsigned char>(ext[2])) != 0 : hex(ext[2]);
+      if (!known) return Refuse(db_path, n + " is an index file of a kind the engine does not know");
+      std::string& slot = ext[0] == 'x' ? pairs[ext.substr(1)].first : pairs[ext.substr(1)].second;
+      if (!slot.empty()) return Refuse(db_path, "two files for one index: " + slot + " and " + n);
+      slot = n;
+    } else if (ext == "val") {
       std::unique_ptr<File> val;
       PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &val));
       std::vector<uint8_t> vb;
@@ -127,8 +133,40 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
     }
   }
 
-  PX_RETURN_IF_ERROR(e->LoadChain());
-  if (h.keyed()) PX_RETURN_IF_ERROR(e->LoadOrRebuildIndex());
+  PX_RETURN_IF_ERROR(e->db_.Load(e->db_file_.get(), db_path, h, head));
+
+  // Secondary indexes find a row's entry by the table's key, which an
+  // unkeyed table does not have; and each half of an index needs the other.
+  if (!pairs.empty() && !h.keyed())
+    return Refuse(db_path, "the table has secondary indexes but no key to match their entries to its rows");
+  for (const auto& [number, p] : pairs) {
+    if (p.first.empty()) return Refuse(db_path, p.second + " is an index without its data file (.Xnn/.XGn)");
+    if (p.second.empty()) return Refuse(db_path, p.first + " is an index data file without its index (.Ynn/.YGn)");
+    PX_RETURN_IF_ERROR(e->OpenSecondary(dir, p.first, p.second));
+  }
+
+  bool px_exact = false;
+  if (h.keyed() && !e->px_name_.empty()) {
+    std::string path = JoinPath(dir, e->px_name_), why;
+    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &e->px_file_));
+    std::vector<uint8_t> bytes;
+    PX_RETURN_IF_ERROR(ReadWhole(e->px_file_.get(), &bytes));
+    e->px_.Init(e->px_file_.get(), path, e->px_name_, FileType::kPrimaryIndex, std::move(bytes));
+    px_exact = e->px_.Map(e->db_, &why);
+  }
+  PX_RETURN_IF_ERROR(e->MapSecondaryRows());
+
+  // Everything checks; only now is anything written. An index that is
+  // missing or not exact is rebuilt from its data file before any change.
+  if (h.keyed() && e->px_name_.empty()) {
+    e->px_name_ = e->db_name_.substr(0, e->db_name_.rfind('.')) + ".PX";
+    std::string path = JoinPath(dir, e->px_name_);
+    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kCreate, &e->px_file_));
+    e->px_.Init(e->px_file_.get(), path, e->px_name_, FileType::kPrimaryIndex, {});
+  }
+  if (h.keyed() && !px_exact) PX_RETURN_IF_ERROR(e->px_.Rebuild(e->db_));
+  for (auto& s : e->secondary_)
+    if (!s->y_exact) PX_RETURN_IF_ERROR(s->y.Rebuild(s->x));
 
   std::string jpath = JournalPath(db_path);
   st = fs->Open(jpath, OpenMode::kCreate, &e->journal_);
@@ -137,441 +175,325 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   return Status::OK();
 }
 
-Status TableEditor::ReadBlock(uint16_t b, std::vector<uint8_t>* out) const {
-  out->assign(header_.block_size, 0);
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(db_->Read(BlockOffset(b), out->size(), out->data(), &got));
-  if (got == 0) return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file");
-  return Status::OK();  // a short last block reads as zeros at its end
-}
+// Opens and checks one secondary index: its data file must be the kind of
+// file it is named as, list the indexed fields followed by the table's key
+// fields and a block hint, carry the table's structure stamp and hold one
+// entry per row; its index must be that file's primary index (it is
+// rebuilt later when only its entries are out of date).
+Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_name, const std::string& y_name) {
+  auto s = std::make_unique<Secondary>();
+  s->x_name = x_name;
+  s->y_name = y_name;
+  const std::string xp = JoinPath(dir, x_name), yp = JoinPath(dir, y_name);
+  auto refuse = [&](const std::string& name, const std::string& why) { return Refuse(db_path_, name + ": " + why); };
+  PX_RETURN_IF_ERROR(fs_->Open(xp, OpenMode::kExclusive, &s->x_file));
+  PX_RETURN_IF_ERROR(fs_->Open(yp, OpenMode::kExclusive, &s->y_file));
+  const bool composite = Lower(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
 
-// Reads every block header (and first key) in physical order, in large
-// pieces, then checks the chain they make.
-Status TableEditor::LoadChain() {
-  const TableHeader& h = header_;
-  size_t nb = h.file_blocks + 1u;
-  next_.assign(nb, 0);
-  prev_.assign(nb, 0);
-  count_.assign(nb, 0);
-  in_chain_.assign(nb, 0);
-  for (uint16_t i = 0; i < h.primary_key_fields; ++i) key_size_ = static_cast<uint16_t>(key_size_ + h.fields[i].size);
-  first_keys_.assign(nb * key_size_, 0);
-  const uint32_t per_read = std::max<uint32_t>(1, (1u << 20) / h.block_size);
-  std::vector<uint8_t> buf;
-  std::vector<int16_t> add(nb, 0);
-  for (uint32_t b = 1; b <= h.file_blocks; b += per_read) {
-    uint32_t n = std::min<uint32_t>(per_read, h.file_blocks - b + 1);
-    buf.assign(size_t(n) * h.block_size, 0);
-    size_t got = 0;
-    PX_RETURN_IF_ERROR(db_->Read(BlockOffset(static_cast<uint16_t>(b)), buf.size(), buf.data(), &got));
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* p = buf.data() + size_t(i) * h.block_size;
-      next_[b + i] = LoadLE16(p);
-      prev_[b + i] = LoadLE16(p + 2);
-      add[b + i] = static_cast<int16_t>(LoadLE16(p + 4));
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(b + i) * key_size_], p + 6, key_size_);
-    }
+  uint64_t size = 0;
+  PX_RETURN_IF_ERROR(s->x_file->Size(&size));
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(s->x_file->Read(0, head.size(), head.data(), &got));
+  head.resize(got);
+  TableHeader xh;
+  Status st = ParseHeader(head, size, &xh);
+  if (!st.ok()) return refuse(x_name, "its header cannot be read (" + st.ToString() + ")");
+  const FileType xt = xh.file_type;
+  bool kind = composite ? (xt == FileType::kCompositeData || xt == FileType::kCompositeDataInc)
+                        : (xt == FileType::kSecondaryData || xt == FileType::kSecondaryDataInc);
+  if (!kind)
+    return refuse(x_name, "its file type " + std::to_string(int(xt)) + " is not that of " +
+                              (composite ? "an .XGn" : "an .Xnn") + " file");
+  if (xh.encrypted) return Status::Error(ErrorCode::kEncrypted, xp);
+  if (xh.write_protected) return Status::Error(ErrorCode::kReadOnly, xp).With("the index is write protected");
+  if (xh.rebuild_flagged) return refuse(x_name, "it is marked as needing a rebuild");
+  const TableHeader& th = db_.header();
+  if (xh.num_fields < th.primary_key_fields + 2u || xh.primary_key_fields + 1u != xh.num_fields)
+    return refuse(x_name, "its fields are not the indexed fields, the table's key and a block hint");
+  const size_t nsec = xh.num_fields - 1u - th.primary_key_fields;
+  for (size_t i = 0; i < th.primary_key_fields; ++i) {
+    const Field& a = xh.fields[nsec + i];
+    const Field& b = th.fields[i];
+    if (a.type != b.type || a.declared != b.declared || a.size != b.size)
+      return refuse(x_name, "its fields do not end with the table's key fields");
   }
-  auto corrupt = [&](const std::string& why) { return Status::Error(ErrorCode::kCorruptBlock, why).With(db_path_); };
-  uint64_t records = 0;
-  uint32_t steps = 0;
-  uint16_t last = 0;
-  const int32_t rs = h.record_size;
-  for (uint16_t b = h.first_block; b != 0; b = next_[b]) {
-    if (b > h.file_blocks) return corrupt("block number out of range");
-    if (in_chain_[b]) return corrupt("the block chain loops");
-    if (++steps > h.used_blocks) return corrupt("the block chain is longer than the header says");
-    in_chain_[b] = 1;
-    if (prev_[b] != last) return corrupt("block " + std::to_string(b) + " does not point back to the block before it");
-    int32_t a = add[b];
-    if (a != -rs && (a < 0 || a % rs != 0 || uint32_t(a / rs + 1) > h.block_capacity()))
-      return corrupt("block " + std::to_string(b) + " has an impossible record count");
-    count_[b] = static_cast<uint16_t>(a / rs + 1);
-    records += count_[b];
-    last = b;
-  }
-  if (records != h.num_records) return corrupt("the block chain does not hold the records the header counts");
-  if (steps != h.used_blocks || last != h.last_block) return corrupt("the block chain does not match the header");
+  if (xh.fields.back().type != FieldType::kShort)
+    return refuse(x_name, "its last field (the block hint) is not a Short");
+  if (head[hdr::kStructureStamp] != db_.header_bytes()[hdr::kStructureStamp])
+    return refuse(x_name, "its structure stamp (0x2E) is not the table's");
+  if (xh.num_records != th.num_records)
+    return refuse(x_name, "it holds " + std::to_string(xh.num_records) + " entries for " +
+                              std::to_string(th.num_records) + " rows");
+  head.resize(xh.header_size);
+  PX_RETURN_IF_ERROR(s->x.Load(s->x_file.get(), xp, xh, head));
+  s->key_at = xh.fields[nsec].offset;
+
+  std::vector<uint8_t> ybytes;
+  PX_RETURN_IF_ERROR(ReadWhole(s->y_file.get(), &ybytes));
+  TableHeader yh;
+  st = ParseHeader(ybytes, ybytes.size(), &yh);
+  if (!st.ok()) return refuse(y_name, "its header cannot be read (" + st.ToString() + ")");
+  const FileType yt = composite ? FileType::kCompositeIndex : FileType::kSecondaryIndex;
+  if (yh.file_type != yt)
+    return refuse(y_name, "its file type " + std::to_string(int(yh.file_type)) + " is not that of " +
+                              (composite ? "a .YGn" : "a .Ynn") + " file");
+  if (yh.encrypted) return Status::Error(ErrorCode::kEncrypted, yp);
+  if (yh.write_protected) return Status::Error(ErrorCode::kReadOnly, yp).With("the index is write protected");
+  bool same_keys = yh.num_fields == xh.primary_key_fields && yh.record_size == s->x.key_size() + 6u;
+  for (uint16_t i = 0; same_keys && i < yh.num_fields; ++i)
+    same_keys = yh.fields[i].type == xh.fields[i].type && yh.fields[i].declared == xh.fields[i].declared;
+  if (!same_keys) return refuse(y_name, "its keys are not those of " + x_name);
+  s->y.Init(s->y_file.get(), yp, y_name, yt, std::move(ybytes));
+  std::string why;
+  s->y_exact = s->y.Map(s->x, &why);
+  secondary_.push_back(std::move(s));
   return Status::OK();
 }
 
-Status TableEditor::BuildIndexImage(std::vector<uint8_t>* px) {
-  std::vector<IndexEntry> level1;
-  for (uint16_t b = header_.first_block; b != 0; b = next_[b]) {
-    if (count_[b] == 0) continue;
-    const uint8_t* k = &first_keys_[size_t(b) * key_size_];
-    level1.push_back(IndexEntry{std::vector<uint8_t>(k, k + key_size_), b, count_[b]});
-  }
-  std::vector<uint8_t> tpl = px_bytes_;
-  if (tpl.empty()) {
-    IndexHeaderParams p;
-    p.version = header_.version;
-    p.block_size = header_.block_size;
-    p.sort_order = header_.sort_order;
-    p.table_change_count = header_bytes_[hdr::kChangeCount1];
-    p.name = db_name_.substr(0, db_name_.rfind('.')) + ".PX";
-    p.key_fields.assign(header_.fields.begin(), header_.fields.begin() + header_.primary_key_fields);
-    PX_RETURN_IF_ERROR(MakePrimaryIndexHeader(p, &tpl));
-  }
-  // An emptied table keeps one empty index block, as tables the database
-  // software empties do.
-  EmptyIndex empty = header_.first_block != 0 ? EmptyIndex::kOneEmptyBlock : EmptyIndex::kNoBlocks;
-  return BuildPrimaryIndex(tpl, level1, px, empty);
-}
-
-// Walks the index in px_bytes_ from its root, checking every entry against
-// the data chain, and records where each data block's entry and each index
-// block's parent entry are. False (with the reason) when it is not exact.
-bool TableEditor::MapIndex(std::string* why) {
-  auto fail = [&](const std::string& w) {
-    *why = w;
-    return false;
-  };
-  if (!ParseHeader(px_bytes_, px_bytes_.size(), &px_header_).ok() ||
-      px_header_.file_type != FileType::kPrimaryIndex)
-    return fail("index header damaged");
-  const TableHeader& ph = px_header_;
-  if (ph.rebuild_flagged) return fail("index marked out of date");
-  if (px_bytes_[hdr::kIndexStamp] != IndexStamp(header_bytes_[hdr::kChangeCount1], header_.sort_order))
-    return fail("index stamp does not match the table");
-  if (ph.num_fields != header_.primary_key_fields) return fail("index keys differ from the table's");
-  for (uint16_t i = 0; i < ph.num_fields; ++i)
-    if (ph.fields[i].type != header_.fields[i].type || ph.fields[i].size != header_.fields[i].size)
-      return fail("index keys differ from the table's");
-  const size_t es = ph.record_size;
-  leaf_of_.assign(header_.file_blocks + 1u, EntryRef{});
-  parent_of_.assign(ph.file_blocks + 1u, EntryRef{});
-  uint16_t expect = header_.first_block;  // next data block an entry must name
-  auto next_data = [&]() {
-    while (expect != 0 && count_[expect] == 0) expect = next_[expect];
-  };
-  next_data();
-  if (ph.index_levels == 0) {
-    if (expect != 0) return fail("index is empty but the table is not");
-    return ph.num_records == 0 ? true : fail("index counts entries it does not have");
-  }
-  std::vector<uint8_t> seen(ph.file_blocks + 1u, 0);
-  uint32_t entries = 0;
-  // Returns false on any mismatch; *key and *total are the block's first key
-  // and the sum of its counts.
-  std::function<bool(uint16_t, int, const uint8_t**, uint32_t*)> walk =
-      [&](uint16_t b, int level, const uint8_t** key, uint32_t* total) -> bool {
-    if (b == 0 || b > ph.file_blocks || seen[b]) return fail("index block out of range or reached twice");
-    seen[b] = 1;
-    size_t at = ph.header_size + size_t(b - 1) * ph.block_size;
-    if (at + ph.block_size > px_bytes_.size()) return fail("index block past the end of the file");
-    const uint8_t* blk = &px_bytes_[at];
-    int32_t a = static_cast<int16_t>(LoadLE16(blk + 4));
-    if (a < 0 || a % int32_t(es) != 0 || 6 + (size_t(a) / es + 1) * es > ph.block_size)
-      return fail("index block with an impossible entry count");
-    uint32_t n = uint32_t(a) / es + 1;
-    entries += n;
-    *total = 0;
-    *key = blk + 6;
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* e = blk + 6 + i * es;
-      uint16_t child = static_cast<uint16_t>(DecodeFlippedInt(e + key_size_, 2));
-      uint32_t cnt = static_cast<uint16_t>(DecodeFlippedInt(e + key_size_ + 2, 2));
-      if (e[key_size_ + 4] != 0x80 || e[key_size_ + 5] != 0) return fail("index entry with a bad third word");
-      if (level == 1) {
-        if (child != expect) return fail("index entries do not follow the data chain");
-        if (cnt != count_[child] || std::memcmp(e, &first_keys_[size_t(child) * key_size_], key_size_) != 0)
-          return fail("index entry does not match its data block");
-        leaf_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
-        expect = next_[expect];
-        next_data();
-      } else {
-        const uint8_t* ck = nullptr;
-        uint32_t ct = 0;
-        if (child == 0 || child > ph.file_blocks) return fail("index block out of range");
-        parent_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
-        if (!walk(child, level - 1, &ck, &ct)) return false;
-        if (ct != cnt || std::memcmp(e, ck, key_size_) != 0) return fail("index entry does not match the block below it");
+// Notes which block of each secondary index holds each row's entry, and
+// makes sure that every index lists exactly the table's rows, each once.
+Status TableEditor::MapSecondaryRows() {
+  if (secondary_.empty()) return Status::OK();
+  const size_t k = secondary_.size();
+  const uint16_t ks = db_.key_size();
+  const uint32_t n = db_.header().num_records;
+  key_bytes_.assign(size_t(n) * ks, 0);  // never grows: the map's keys point into it
+  row_of_key_.clear();
+  row_of_key_.reserve(n);
+  entry_block_.assign(size_t(n) * k, 0);
+  uint32_t rows = 0;
+  std::vector<uint8_t> block;
+  for (size_t i = 0; i < k; ++i) {
+    const Secondary& s = *secondary_[i];
+    const uint32_t rs = s.x.header().record_size;
+    for (uint16_t b = s.x.header().first_block; b != 0; b = s.x.next(b)) {
+      if (s.x.count(b) == 0) continue;
+      PX_RETURN_IF_ERROR(s.x.ReadBlock(b, &block));
+      for (uint32_t slot = 0; slot < s.x.count(b); ++slot) {
+        const uint8_t* key = block.data() + 6 + size_t(slot) * rs + s.key_at;
+        auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
+        uint32_t row = 0;
+        if (it != row_of_key_.end()) {
+          row = it->second;
+        } else {
+          if (rows == n) return Refuse(db_path_, s.x_name + ": it lists rows the table does not have");
+          uint8_t* kept = &key_bytes_[size_t(rows) * ks];
+          std::memcpy(kept, key, ks);
+          row = rows++;
+          row_of_key_.emplace(std::string_view(reinterpret_cast<const char*>(kept), ks), row);
+        }
+        uint16_t& at = entry_block_[size_t(row) * k + i];
+        if (at != 0) return Refuse(db_path_, s.x_name + ": it lists a row more than once");
+        at = b;
       }
-      *total += cnt;
     }
-    return true;
-  };
-  const uint8_t* k = nullptr;
-  uint32_t total = 0;
-  if (!walk(ph.index_root, ph.index_levels, &k, &total)) return false;
-  if (expect != 0) return fail("index misses data blocks");
-  if (total != header_.num_records || entries != ph.num_records) return fail("index counts do not add up");
-  return true;
+  }
+  // Each index holds one entry per row and none twice; what is left is that
+  // the rows they list are the table's.
+  std::vector<uint8_t> seen(rows, 0);
+  const uint32_t rs = db_.header().record_size;
+  for (uint16_t b = db_.header().first_block; b != 0; b = db_.next(b)) {
+    if (db_.count(b) == 0) continue;
+    PX_RETURN_IF_ERROR(db_.ReadBlock(b, &block));
+    for (uint32_t slot = 0; slot < db_.count(b); ++slot) {
+      const uint8_t* key = block.data() + 6 + size_t(slot) * rs;
+      auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
+      if (it == row_of_key_.end() || seen[it->second])
+        return Refuse(db_path_, "its secondary indexes do not list the same rows as the table");
+      seen[it->second] = 1;
+    }
+  }
+  return Status::OK();
 }
 
-Status TableEditor::LoadOrRebuildIndex() {
-  std::string dir, unused;
-  SplitPath(db_path_, &dir, &unused);
-  std::string why = "the table has no primary index";
-  bool exact = false;
-  if (!px_name_.empty()) {
-    PX_RETURN_IF_ERROR(fs_->Open(JoinPath(dir, px_name_), OpenMode::kExclusive, &px_));
-    PX_RETURN_IF_ERROR(ReadWhole(px_.get(), &px_bytes_));
-    exact = MapIndex(&why);
-  } else {
-    px_name_ = db_name_.substr(0, db_name_.rfind('.')) + ".PX";
-    PX_RETURN_IF_ERROR(fs_->Open(JoinPath(dir, px_name_), OpenMode::kCreate, &px_));
+std::vector<std::string> TableEditor::secondary_indexes() const {
+  std::vector<std::string> names;
+  for (const auto& s : secondary_) names.push_back(s->x_name);
+  return names;
+}
+
+// Plans the removal of the entries of the rows whose table keys are `keys`
+// from secondary index `i`. An entry is found by the table's key in the
+// block the row map names (the block hint inside the entry may be stale and
+// is not used). Rows that moved into the table's head block in `db_change`
+// get their entries' block hints set to it.
+Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view>& keys,
+                                    const RecordChain::Change& db_change, RecordChain::Change* change) {
+  Secondary& s = *secondary_[i];
+  const size_t k = secondary_.size();
+  const uint16_t ks = db_.key_size();
+  const uint32_t rs = s.x.header().record_size;
+  auto lost = [&](const std::string& why) { return Status::Error(ErrorCode::kCorruptIndex, why).With(s.x.path()); };
+
+  // Groups keys by the block that holds their entries; each_entry then
+  // calls `visit` with every entry of a group's keys, all of which must be
+  // found.
+  using Groups = std::map<uint16_t, std::vector<std::string_view>>;
+  auto group = [&](const std::vector<std::string_view>& ks_list, Groups* g) -> Status {
+    for (std::string_view key : ks_list) {
+      auto it = row_of_key_.find(key);
+      if (it == row_of_key_.end()) return lost("no entry for a row of the table");
+      (*g)[entry_block_[size_t(it->second) * k + i]].push_back(key);
+    }
+    return Status::OK();
+  };
+  auto each_entry = [&](Groups& g, auto visit) -> Status {
+    for (auto& [b, list] : g) {
+      std::sort(list.begin(), list.end());
+      std::vector<uint8_t>* blk = nullptr;
+      PX_RETURN_IF_ERROR(s.x.Image(b, change, &blk));
+      size_t found = 0;
+      for (uint32_t slot = 0; slot < s.x.count(b); ++slot) {
+        uint8_t* rec = blk->data() + 6 + size_t(slot) * rs;
+        std::string_view key(reinterpret_cast<const char*>(rec + s.key_at), ks);
+        if (std::binary_search(list.begin(), list.end(), key)) {
+          visit(b, slot, rec);
+          ++found;
+        }
+      }
+      if (found != list.size()) return lost("block " + std::to_string(b) + " lacks entries it should hold");
+    }
+    return Status::OK();
+  };
+
+  Groups victims;
+  PX_RETURN_IF_ERROR(group(keys, &victims));
+  std::vector<RowPos> at;
+  PX_RETURN_IF_ERROR(each_entry(victims, [&](uint16_t b, uint32_t slot, uint8_t*) { at.push_back(RowPos{b, slot}); }));
+  PX_RETURN_IF_ERROR(s.x.Remove(at, change));
+
+  // Entries that moved into the index's own head block are found there now.
+  const uint16_t x_head = s.x.header().first_block;
+  if (change->moved_from != 0) {
+    std::vector<uint8_t>* blk = nullptr;
+    PX_RETURN_IF_ERROR(s.x.Image(x_head, change, &blk));
+    for (uint32_t slot = 0; slot < s.x.count(x_head); ++slot) {
+      const uint8_t* rec = blk->data() + 6 + size_t(slot) * rs;
+      auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(rec + s.key_at), ks));
+      if (it == row_of_key_.end()) return lost("an entry for a row the table does not have");
+      entry_block_[size_t(it->second) * k + i] = x_head;
+    }
   }
-  if (exact) return Status::OK();
-  // Rebuild it exactly from the data before anything else changes.
-  std::vector<uint8_t> fresh;
-  if (!px_bytes_.empty()) {
-    TableHeader old;
-    if (!ParseHeader(px_bytes_, px_bytes_.size(), &old).ok() || old.file_type != FileType::kPrimaryIndex)
-      px_bytes_.clear();  // a damaged header is no template
-    else
-      px_bytes_.resize(old.header_size);
+
+  // Rows that moved into the table's head block: their entries say so.
+  if (db_change.moved_from != 0) {
+    const uint16_t head = db_.header().first_block;
+    const std::vector<uint8_t>& dblk = db_change.blocks.at(head);
+    std::vector<std::string_view> moved;
+    for (uint32_t slot = 0; slot < db_.count(head); ++slot)
+      moved.emplace_back(reinterpret_cast<const char*>(dblk.data() + 6 + size_t(slot) * db_.header().record_size), ks);
+    Groups g;
+    PX_RETURN_IF_ERROR(group(moved, &g));
+    PX_RETURN_IF_ERROR(
+        each_entry(g, [&](uint16_t, uint32_t, uint8_t* rec) { EncodeFlippedInt(rec + rs - 2, head, 2); }));
   }
-  if (!px_bytes_.empty()) {
-    // Keep the header's own bytes but tie it to the table again.
-    px_bytes_[hdr::kIndexStamp] = IndexStamp(header_bytes_[hdr::kChangeCount1], header_.sort_order);
-    px_bytes_[hdr::kModifiedFlags1] = px_bytes_[hdr::kModifiedFlags2] = px_bytes_[hdr::kIndexUpdateRequired] = 0;
-  }
-  PX_RETURN_IF_ERROR(BuildIndexImage(&fresh));
-  PX_RETURN_IF_ERROR(px_->Write(0, fresh.data(), fresh.size()));
-  PX_RETURN_IF_ERROR(px_->Truncate(fresh.size()));
-  PX_RETURN_IF_ERROR(px_->Sync());
-  px_bytes_ = std::move(fresh);
-  if (!MapIndex(&why)) return Status::Error(ErrorCode::kCorruptIndex, "rebuilt index does not check: " + why);
   return Status::OK();
 }
 
 Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* after) {
   if (broken_) return Status::Error(ErrorCode::kIoError, "an earlier change failed; reopen the table").With(db_path_);
-  const TableHeader& h = header_;
-  const uint32_t rs = h.record_size;
+  const TableHeader& h = db_.header();
   const RowPos first = victims.empty() ? RowPos{} : victims[0];
   std::sort(victims.begin(), victims.end());
   victims.erase(std::unique(victims.begin(), victims.end()), victims.end());
   for (const RowPos& v : victims)
-    if (v.block == 0 || v.block > h.file_blocks || !in_chain_[v.block] || v.slot >= count_[v.block])
+    if (!db_.in_chain(v.block) || v.slot >= db_.count(v.block))
       return Status::Error(ErrorCode::kNotFound, "no record at block " + std::to_string(v.block) + " slot " +
                                                      std::to_string(v.slot)).With(db_path_);
   if (victims.empty()) return Status::OK();
 
-  // New images of every block the change touches.
-  std::map<uint16_t, std::vector<uint8_t>> img;
-  auto image = [&](uint16_t b) -> std::vector<uint8_t>* {
-    auto it = img.find(b);
-    if (it != img.end()) return &it->second;
-    std::vector<uint8_t> data;
-    if (!ReadBlock(b, &data).ok()) return nullptr;
-    return &img.emplace(b, std::move(data)).first->second;
-  };
-  auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
-    StoreLE16(&blk[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
-    std::fill(blk.begin() + 6 + std::ptrdiff_t(n * rs), blk.end(), 0);
-  };
-
   // The links change in place: should anything fail from here on, the
   // editor is marked broken and must be reopened, which reads them afresh.
   broken_ = true;
-  std::vector<uint16_t>& next = next_;
-  std::vector<uint16_t>& prev = prev_;
-  std::vector<uint16_t>& count = count_;
-  std::vector<uint8_t>& in_chain = in_chain_;
-  std::vector<uint16_t> old_count;  // before the change, for blocks touched
-  uint16_t first_block = h.first_block, last_block = h.last_block, free_head = h.first_free_block;
-  uint16_t used = h.used_blocks;
-  std::vector<uint16_t> touched, emptied;
-
-  for (size_t i = 0; i < victims.size();) {
-    uint16_t b = victims[i].block;
-    std::vector<uint8_t>* blk = image(b);
-    if (blk == nullptr) return Status::Error(ErrorCode::kIoError, "cannot read block " + std::to_string(b));
-    uint32_t n = count[b], kept = 0;
-    old_count.push_back(static_cast<uint16_t>(n));
-    size_t j = i;
-    for (uint32_t s = 0; s < n; ++s) {
-      if (j < victims.size() && victims[j].block == b && victims[j].slot == s) {
-        ++j;
-        continue;
-      }
-      if (kept != s) std::memmove(&(*blk)[6 + kept * rs], &(*blk)[6 + s * rs], rs);
-      ++kept;
+  RecordChain::Change dbc;
+  // The table's key of every victim, taken before the records go: the
+  // secondary indexes find their entries by it.
+  const uint16_t ks = db_.key_size();
+  std::string victim_keys;
+  if (!secondary_.empty()) {
+    victim_keys.reserve(victims.size() * ks);
+    for (const RowPos& v : victims) {
+      std::vector<uint8_t>* blk = nullptr;
+      PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
+      victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
     }
-    i = j;
-    count[b] = static_cast<uint16_t>(kept);
-    set_count(*blk, kept);
-    touched.push_back(b);
-    if (kept == 0) emptied.push_back(b);
   }
+  PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
 
-  // Emptied blocks leave the chain for the free list, the chain's head last:
-  // the head stays block 1 and takes over its successor's records.
-  auto free_block = [&](uint16_t b) {
-    std::vector<uint8_t>* blk = image(b);
-    StoreLE16(&(*blk)[0], free_head);
-    StoreLE16(&(*blk)[2], 0);
-    set_count(*blk, 0);
-    free_head = b;
-    in_chain[b] = 0;
-    --used;
-  };
-  auto unlink = [&](uint16_t b) -> bool {
-    uint16_t p = prev[b], n = next[b];
-    std::vector<uint8_t>* pb = image(p);
-    if (pb == nullptr) return false;
-    StoreLE16(&(*pb)[0], n);
-    next[p] = n;
-    if (n != 0) {
-      std::vector<uint8_t>* nb = image(n);
-      if (nb == nullptr) return false;
-      StoreLE16(&(*nb)[2], p);
-      prev[n] = p;
-    } else {
-      last_block = p;
-    }
-    return true;
-  };
-  bool structure = false;
-  uint16_t moved_from = 0;  // block whose records moved into the head
-  for (uint16_t b : emptied) {
-    if (b == first_block) continue;
-    if (!unlink(b)) return Status::Error(ErrorCode::kIoError, "cannot read a neighbouring block");
-    free_block(b);
-    structure = true;
-  }
-  if (count[first_block] == 0) {
-    uint16_t c = next[first_block];
-    if (c != 0) {
-      std::vector<uint8_t>* head = image(first_block);
-      std::vector<uint8_t>* src = image(c);
-      if (head == nullptr || src == nullptr) return Status::Error(ErrorCode::kIoError, "cannot read block " + std::to_string(c));
-      std::memcpy(&(*head)[6], &(*src)[6], size_t(count[c]) * rs);
-      count[first_block] = count[c];
-      set_count(*head, count[c]);
-      moved_from = c;
-      if (!unlink(c)) return Status::Error(ErrorCode::kIoError, "cannot read a neighbouring block");
-      free_block(c);
-      count[c] = 0;
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[6], key_size_);
-    }
-    structure = true;
-  }
-
-  // Header fields that change; everything else stays as found.
-  uint32_t records = h.num_records - static_cast<uint32_t>(victims.size());
-  std::vector<uint8_t> hb(header_bytes_.begin(), header_bytes_.begin() + hdr::kFixedEnd);
-  StoreLE32(&hb[hdr::kNumRecords], records);
-  StoreLE16(&hb[hdr::kUsedBlocks], used);
-  StoreLE16(&hb[hdr::kLastBlock], last_block);
-  StoreLE16(&hb[hdr::kFirstFreeBlock], free_head);
-
-  std::vector<FileWrite> writes;
-  changed_.clear();
-  for (auto& [b, data] : img) {
-    writes.push_back(FileWrite{0, BlockOffset(b), data});
-    changed_.push_back(b);
-  }
-  writes.push_back(FileWrite{0, 0, hb});
-  std::vector<ChangeFile> files = {{db_name_, db_.get()}};
+  std::vector<ChangeFile> files = {{db_name_, db_file_.get()}};
   std::vector<int64_t> truncate = {-1};
-
-  // First keys of the blocks that remain, as the index needs them.
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> new_keys;
-  if (key_size_ > 0) {
-    for (uint16_t b : touched)
-      if (in_chain[b] && count[b] > 0) {
-        const std::vector<uint8_t>& blk = img[b];
-        new_keys.push_back({b, std::vector<uint8_t>(blk.begin() + 6, blk.begin() + 6 + key_size_)});
-      }
-  }
-
-  std::vector<uint8_t> new_px;
-  std::map<uint16_t, bool> dirty_px;
+  std::vector<FileWrite> writes;
+  db_.AddWrites(dbc, 0, &writes);
   if (h.keyed()) {
-    files.push_back({px_name_, px_.get()});
+    files.push_back({px_name_, px_file_.get()});
     truncate.push_back(-1);
-    if (structure) {
-      // Blocks left the chain: build the index anew from the new chain.
-      for (auto& [b, k] : new_keys) std::memcpy(&first_keys_[size_t(b) * key_size_], k.data(), key_size_);
-      PX_RETURN_IF_ERROR(BuildIndexImage(&new_px));
-      writes.push_back(FileWrite{1, 0, new_px});
-      truncate.back() = static_cast<int64_t>(new_px.size());
-    } else {
-      // Counts go down along each block's path to the root; a block whose
-      // first record changed passes its new key up while it is first.
-      const size_t es = px_header_.record_size;
-      auto entry = [&](EntryRef r) {
-        return &px_bytes_[px_header_.header_size + size_t(r.px_block - 1) * px_header_.block_size + 6 + r.index * es];
-      };
-      for (size_t t = 0; t < touched.size(); ++t) {
-        uint16_t b = touched[t];
-        uint32_t removed = old_count[t] - count[b];
-        const uint8_t* key = nullptr;
-        for (auto& [kb, k] : new_keys)
-          if (kb == b) key = k.data();
-        EntryRef r = leaf_of_[b];
-        bool pass_key = key != nullptr;
-        while (r.px_block != 0) {
-          uint8_t* e = entry(r);
-          int32_t c = static_cast<uint16_t>(DecodeFlippedInt(e + key_size_ + 2, 2));
-          EncodeFlippedInt(e + key_size_ + 2, c - static_cast<int32_t>(removed), 2);
-          if (pass_key) std::memcpy(e, key, key_size_);
-          dirty_px[r.px_block] = true;
-          pass_key = pass_key && r.index == 0;
-          r = parent_of_[r.px_block];
-        }
-      }
-      for (auto& [pb, unused] : dirty_px) {
-        size_t at = px_header_.header_size + size_t(pb - 1) * px_header_.block_size;
-        writes.push_back(FileWrite{1, at, std::vector<uint8_t>(px_bytes_.begin() + at,
-                                                               px_bytes_.begin() + at + px_header_.block_size)});
-      }
-    }
+    PX_RETURN_IF_ERROR(px_.Update(db_, dbc, 1, &writes, &truncate.back()));
+  }
+  std::vector<std::string_view> keys;
+  for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
+  std::vector<RecordChain::Change> xc(secondary_.size());
+  for (size_t i = 0; i < secondary_.size(); ++i) {
+    Secondary& s = *secondary_[i];
+    PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
+    const int xf = static_cast<int>(files.size());
+    files.push_back({s.x_name, s.x_file.get()});
+    files.push_back({s.y_name, s.y_file.get()});
+    truncate.push_back(-1);
+    truncate.push_back(-1);
+    s.x.AddWrites(xc[i], xf, &writes);
+    PX_RETURN_IF_ERROR(s.y.Update(s.x, xc[i], xf + 1, &writes, &truncate.back()));
   }
 
   Status st = ApplyChange(journal_.get(), files, writes, truncate, sync);
   if (!st.ok()) return st.With(db_path_);
+  changed_.clear();
+  for (const auto& [b, unused] : dbc.blocks) changed_.push_back(b);
 
   // Where a walk on the first victim goes on (exact for a single victim).
+  const uint16_t first_block = h.first_block;
   if (after != nullptr) {
     *after = AfterDelete();
-    after->moved_into_head = moved_from;
+    after->moved_into_head = dbc.moved_from;
     uint16_t b = first.block;
     uint16_t nb = 0;
-    if (moved_from != 0 && (b == first_block || b == moved_from)) {
-      uint32_t slot = b == moved_from ? first.slot : 0;
-      if (slot < count[first_block]) {
+    if (dbc.moved_from != 0 && (b == first_block || b == dbc.moved_from)) {
+      uint32_t slot = b == dbc.moved_from ? first.slot : 0;
+      if (slot < db_.count(first_block)) {
         after->has_next = true;
         after->next = RowPos{first_block, slot};
       } else {
-        nb = next[first_block];
+        nb = db_.next(first_block);
       }
-    } else if (in_chain[b]) {
-      if (first.slot < count[b]) {
+    } else if (db_.in_chain(b)) {
+      if (first.slot < db_.count(b)) {
         after->has_next = true;
         after->next = RowPos{b, first.slot};
       } else {
-        nb = next[b];
+        nb = db_.next(b);
       }
-    } else if (prev_[b] != 0 && in_chain[prev_[b]]) {
-      nb = next[prev_[b]];
+    } else if (db_.in_chain(db_.prev(b))) {
+      nb = db_.next(db_.prev(b));
     }
-    if (!after->has_next && nb != 0 && count[nb] > 0) {
+    if (!after->has_next && nb != 0 && db_.count(nb) > 0) {
       after->has_next = true;
       after->next = RowPos{nb, 0};
     }
-    if (!after->has_next && records > 0) {
+    if (!after->has_next && dbc.records > 0) {
       after->has_prev = true;
-      after->prev = RowPos{last_block, static_cast<uint32_t>(count[last_block] - 1)};
+      after->prev = RowPos{dbc.last_block, static_cast<uint32_t>(db_.count(dbc.last_block) - 1)};
     }
   }
 
   // The files are written: take the new state.
-  for (auto& [b, k] : new_keys) std::memcpy(&first_keys_[size_t(b) * key_size_], k.data(), key_size_);
-  std::memcpy(header_bytes_.data(), hb.data(), hb.size());
-  header_.num_records = records;
-  header_.used_blocks = used;
-  header_.last_block = last_block;
-  header_.first_free_block = free_head;
-  if (h.keyed() && structure) {
-    px_bytes_ = std::move(new_px);
-    std::string why;
-    if (!MapIndex(&why)) return Status::Error(ErrorCode::kCorruptIndex, why).With(db_path_);
+  db_.Commit(dbc);
+  if (h.keyed()) PX_RETURN_IF_ERROR(px_.Commit(db_));
+  for (size_t i = 0; i < secondary_.size(); ++i) {
+    secondary_[i]->x.Commit(xc[i]);
+    PX_RETURN_IF_ERROR(secondary_[i]->y.Commit(secondary_[i]->x));
   }
+  // The deleted rows' keys stay in key_bytes_, unused.
+  for (std::string_view key : keys) row_of_key_.erase(key);
   broken_ = false;
   return Status::OK();
 }

@@ -1,24 +1,20 @@
-// Changing a table: deleting records while the data file, its primary index
-// and its undo journal stay consistent.
+// Changing a table: deleting records while the data file, its primary index,
+// its secondary indexes and its undo journal stay consistent.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "paradox/file.h"
 #include "paradox/header.h"
+#include "paradox/record_chain.h"
 #include "paradox/status.h"
 
 namespace paradox {
-
-struct RowPos {
-  uint16_t block = 0;
-  uint32_t slot = 0;
-  bool operator<(const RowPos& o) const { return block != o.block ? block < o.block : slot < o.slot; }
-  bool operator==(const RowPos& o) const { return block == o.block && slot == o.slot; }
-};
 
 // Where a walk stands after the record it stood on was deleted: on the
 // record that followed it, or else on the record before it, or nowhere.
@@ -38,26 +34,30 @@ class TableEditor {
   // short, fails with kTableBusy when another program has the table or
   // holds its lock files, with kReadOnly for a file that may not be
   // written, and with kNotSupported when the engine could not keep every
-  // file of the table exact (secondary indexes, referential integrity, a
-  // header flagged for rebuilding). A missing or stale primary index is
-  // rebuilt from the data first. Until the editor is destroyed, the table's
-  // files stay held against every other user. Nothing is written on failure.
+  // file of the table exact (referential integrity, a header flagged for
+  // rebuilding, a secondary index of a kind it does not know, one that does
+  // not match the table or that lacks its other half, or any secondary
+  // index on a table without a key). A missing or stale primary index, and
+  // a stale .Ynn/.YGn, is rebuilt from its data file first. Until the editor
+  // is destroyed, the table's files stay held against every other user.
+  // Nothing is written on failure.
   static Status Open(FileSystem* fs, const std::string& db_path, std::unique_ptr<TableEditor>* out);
 
   TableEditor(const TableEditor&) = delete;
   TableEditor& operator=(const TableEditor&) = delete;
   ~TableEditor();
 
-  const TableHeader& header() const { return header_; }
+  const TableHeader& header() const { return db_.header(); }
   // The data file and the blob file (or null), open for reading through
   // the editor's handles.
-  File* data_file() const { return db_.get(); }
+  File* data_file() const { return db_file_.get(); }
   File* blob_file() const { return mb_.get(); }
   const std::string& path() const { return db_path_; }
 
   // Deletes the records at `victims` as one change: after it returns OK the
-  // records are gone from the file; after an error nothing has changed (and
-  // the editor must be reopened). With `sync` the change is forced to stable
+  // records are gone from the data file and their entries from every
+  // secondary index; after an error nothing has changed (and the editor
+  // must be reopened). With `sync` the change is forced to stable
   // storage. `after`, when given, tells where a walk standing on
   // `victims[0]` goes on.
   Status Delete(std::vector<RowPos> victims, bool sync, AfterDelete* after);
@@ -68,44 +68,47 @@ class TableEditor {
   Status ForEachRecord(Visit visit);
 
   // Reads block `b` whole into `out`.
-  Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const;
+  Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const { return db_.ReadBlock(b, out); }
   // Chain links and record counts as they stand.
-  uint16_t next_block(uint16_t b) const { return next_[b]; }
+  uint16_t next_block(uint16_t b) const { return db_.next(b); }
   // The data blocks the last change wrote.
   const std::vector<uint16_t>& changed_blocks() const { return changed_; }
-  uint16_t block_records(uint16_t b) const { return count_[b]; }
+  uint16_t block_records(uint16_t b) const { return db_.count(b); }
+  // The secondary indexes kept with the table (.Xnn/.XGn file names).
+  std::vector<std::string> secondary_indexes() const;
 
  private:
+  // A secondary index: its data file (.Xnn/.XGn) and that file's index
+  // (.Ynn/.YGn).
+  struct Secondary {
+    std::string x_name, y_name;
+    std::unique_ptr<File> x_file, y_file;
+    RecordChain x;
+    ChainIndex y;
+    bool y_exact = false;
+    uint16_t key_at = 0;  // where the table's key starts in an .Xnn record
+  };
+
   TableEditor() = default;
-  Status LoadChain();
-  Status LoadOrRebuildIndex();
-  Status BuildIndexImage(std::vector<uint8_t>* px);
-  bool MapIndex(std::string* why);
-  uint64_t BlockOffset(uint16_t b) const { return header_.header_size + uint64_t(b - 1) * header_.block_size; }
+  Status OpenSecondary(const std::string& dir, const std::string& x_name, const std::string& y_name);
+  Status MapSecondaryRows();
+  Status DeleteSecondary(size_t i, const std::vector<std::string_view>& keys, const RecordChain::Change& db_change,
+                         RecordChain::Change* change);
 
   FileSystem* fs_ = nullptr;
   std::string db_path_;
   std::string db_name_, px_name_;
-  std::unique_ptr<File> db_, px_, mb_, journal_;
+  std::unique_ptr<File> db_file_, px_file_, mb_, journal_;
   std::vector<std::unique_ptr<File>> held_;  // other files of the table, held only
-  TableHeader header_;
-  std::vector<uint8_t> header_bytes_;
-  // Per block (index = block number): chain links, records, first key.
-  std::vector<uint16_t> next_, prev_;
-  std::vector<uint16_t> count_;
-  std::vector<uint8_t> in_chain_;
-  std::vector<uint8_t> first_keys_;  // key_size_ bytes per block
-  uint16_t key_size_ = 0;
-  // The primary index as it stands in the file, and where each data
-  // block's entry is.
-  std::vector<uint8_t> px_bytes_;
-  TableHeader px_header_;
-  struct EntryRef {
-    uint16_t px_block = 0;
-    uint16_t index = 0;
-  };
-  std::vector<EntryRef> leaf_of_;    // by data block
-  std::vector<EntryRef> parent_of_;  // by index block; px_block 0 for the root
+  RecordChain db_;
+  ChainIndex px_;
+  std::vector<std::unique_ptr<Secondary>> secondary_;
+  // Which block of each .Xnn holds the entry of each row: rows are numbered
+  // by the table's key bytes (kept in key_bytes_), and row r's entry in
+  // secondary index i lies in block entry_block_[r * secondary_.size() + i].
+  std::vector<uint8_t> key_bytes_;
+  std::unordered_map<std::string_view, uint32_t> row_of_key_;
+  std::vector<uint16_t> entry_block_;
   std::vector<uint16_t> changed_;
   bool broken_ = false;
 };
@@ -113,11 +116,11 @@ class TableEditor {
 template <typename Visit>
 Status TableEditor::ForEachRecord(Visit visit) {
   std::vector<uint8_t> block;
-  for (uint16_t b = header_.first_block; b != 0; b = next_[b]) {
-    if (count_[b] == 0) continue;
-    PX_RETURN_IF_ERROR(ReadBlock(b, &block));
-    for (uint32_t s = 0; s < count_[b]; ++s)
-      if (!visit(RowPos{b, s}, block.data() + 6 + size_t(s) * header_.record_size)) return Status::OK();
+  for (uint16_t b = db_.header().first_block; b != 0; b = db_.next(b)) {
+    if (db_.count(b) == 0) continue;
+    PX_RETURN_IF_ERROR(db_.ReadBlock(b, &block));
+    for (uint32_t s = 0; s < db_.count(b); ++s)
+      if (!visit(RowPos{b, s}, block.data() + 6 + size_t(s) * db_.header().record_size)) return Status::OK();
   }
   return Status::OK();
 }

@@ -1,0 +1,155 @@
+// The two halves of every keyed file pair an editor changes: a chain of
+// record blocks (a table's .DB, or the .Xnn/.XGn of a secondary index, which
+// has the same layout) and the primary index over that chain (the .PX, or
+// the .Ynn/.YGn). Deleting rows from a table and deleting the matching
+// entries from each secondary index is the same work on different files, so
+// both go through these two classes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "paradox/file.h"
+#include "paradox/header.h"
+#include "paradox/journal.h"
+#include "paradox/status.h"
+
+namespace paradox {
+
+struct RowPos {
+  uint16_t block = 0;
+  uint32_t slot = 0;
+  bool operator<(const RowPos& o) const { return block != o.block ? block < o.block : slot < o.slot; }
+  bool operator==(const RowPos& o) const { return block == o.block && slot == o.slot; }
+};
+
+// The records of a data file along its block chain: the links and record
+// count of every block, each block's first key and the header that counts
+// them. Block contents are read from the file when needed.
+class RecordChain {
+ public:
+  // A change to the chain, planned in memory before anything is written.
+  struct Change {
+    std::map<uint16_t, std::vector<uint8_t>> blocks;  // new images of the blocks to write
+    std::vector<uint8_t> header;                       // new bytes 0 .. hdr::kFixedEnd
+    std::vector<uint16_t> touched;                     // blocks that lost records, ascending
+    std::vector<uint16_t> old_count;                   // their record counts before
+    uint16_t moved_from = 0;  // block whose records moved into the emptied head block, or 0
+    bool structure = false;   // blocks left the chain (or the head block was emptied)
+    uint32_t records = 0;
+    uint16_t used = 0, last_block = 0, free_head = 0;
+  };
+
+  // Reads every block header of `file` (whose header is `header`, parsed
+  // from `header_bytes`) and checks the chain they make: no loops, back
+  // links, record counts, and the header's counts and ends. `path` names
+  // the file in errors.
+  Status Load(File* file, const std::string& path, const TableHeader& header,
+              const std::vector<uint8_t>& header_bytes);
+
+  File* file() const { return file_; }
+  const std::string& path() const { return path_; }
+  const TableHeader& header() const { return header_; }
+  const std::vector<uint8_t>& header_bytes() const { return header_bytes_; }
+  // Bytes of the key at the start of each record (the leading
+  // primary_key_fields fields); 0 for a file without a key.
+  uint16_t key_size() const { return key_size_; }
+
+  uint16_t next(uint16_t b) const { return next_[b]; }
+  uint16_t prev(uint16_t b) const { return prev_[b]; }
+  uint16_t count(uint16_t b) const { return count_[b]; }
+  bool in_chain(uint16_t b) const { return b != 0 && b < in_chain_.size() && in_chain_[b] != 0; }
+  const uint8_t* first_key(uint16_t b) const { return &first_keys_[size_t(b) * key_size_]; }
+  uint64_t BlockOffset(uint16_t b) const { return header_.header_size + uint64_t(b - 1) * header_.block_size; }
+
+  // Reads block `b` whole into `out`; a short last block reads as zeros at
+  // its end.
+  Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const;
+  // The image of block `b` in `change`, read from the file the first time.
+  Status Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const;
+
+  // Plans the removal of the records at `victims` (ascending, distinct,
+  // each a record of the chain) into `change`: the remaining records of a
+  // block close up in their order; emptied blocks leave the chain for the
+  // free list, the head block last, which stays the head and takes over
+  // its successor's records instead. The links, counts and first keys held
+  // here change at once; the header's values are taken by Commit once the
+  // change is written. After an error the chain no longer matches the file
+  // and must be loaded again.
+  Status Remove(const std::vector<RowPos>& victims, Change* change);
+
+  // Appends the change's writes, as file number `file` of the change.
+  void AddWrites(const Change& change, int file, std::vector<FileWrite>* writes) const;
+  // Takes the header of a change that has been written.
+  void Commit(const Change& change);
+
+ private:
+  File* file_ = nullptr;
+  std::string path_;
+  TableHeader header_;
+  std::vector<uint8_t> header_bytes_;
+  uint16_t key_size_ = 0;
+  // Per block (index = block number).
+  std::vector<uint16_t> next_, prev_, count_;
+  std::vector<uint8_t> in_chain_;
+  std::vector<uint8_t> first_keys_;  // key_size_ bytes per block
+};
+
+// The primary index of a record chain. Its entries are a function of the
+// chain alone (one lowest-level entry per block: first key, block number,
+// record count), so it is either updated in place where only counts and
+// first keys changed, or built anew from the chain.
+class ChainIndex {
+ public:
+  // `file` holds the index (open for changing); `bytes` is its content as
+  // found, empty for a new file. `type` is the file type such an index has
+  // (1 for a .PX, 4 for a .Ynn, 7 for a .YGn); `name` is the file name a
+  // header made afresh stores.
+  void Init(File* file, const std::string& path, const std::string& name, FileType type,
+            std::vector<uint8_t> bytes);
+
+  const std::string& path() const { return path_; }
+  File* file() const { return file_; }
+
+  // Checks the index against `data` from its root down (stamp, key fields,
+  // every entry's key, block and count, the totals) and notes where each
+  // data block's entry lies. False, with the reason, when it is not exact.
+  bool Map(const RecordChain& data, std::string* why);
+
+  // Builds the index anew from `data` and writes it at once: for an index
+  // found missing or not exact, before any change is made. The old header
+  // is kept where it describes the same keys, and tied to `data` again.
+  Status Rebuild(const RecordChain& data);
+
+  // Plans the index's part of `change` to `data` (already removed from
+  // `data` with RecordChain::Remove): counts and first keys along each
+  // touched block's path to the root, or the whole index anew when blocks
+  // left the chain. Writes go to file number `file`; `*truncate` gets the
+  // new length when the file is written whole.
+  Status Update(const RecordChain& data, const RecordChain::Change& change, int file,
+                std::vector<FileWrite>* writes, int64_t* truncate);
+  // Takes the new state once the change is written.
+  Status Commit(const RecordChain& data);
+
+ private:
+  Status Build(const RecordChain& data, std::vector<uint8_t>* out) const;
+  uint8_t* Entry(uint16_t index_block, uint16_t i);
+
+  File* file_ = nullptr;
+  std::string path_, name_;
+  FileType type_ = FileType::kPrimaryIndex;
+  std::vector<uint8_t> bytes_;
+  TableHeader header_;
+  struct EntryRef {
+    uint16_t block = 0;  // index block; 0: none (the root's parent)
+    uint16_t index = 0;
+  };
+  std::vector<EntryRef> leaf_of_;    // by data block
+  std::vector<EntryRef> parent_of_;  // by index block
+  std::vector<uint8_t> pending_;     // a whole new image, until Commit
+  bool rebuilt_ = false;             // the last Update planned pending_
+};
+
+}  // namespace paradox
