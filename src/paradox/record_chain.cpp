@@ -350,9 +350,25 @@ bool ChainIndex::Map(const RecordChain& data, std::string* why) {
 Status ChainIndex::Rebuild(const RecordChain& data) {
   std::vector<uint8_t> fresh;
   PX_RETURN_IF_ERROR(Build(data, &fresh));
+  // Stopped at any moment, this leaves the new index whole or an index
+  // whose stamp marks it out of date (rebuilt again at the next open):
+  // the old file's stamp is spoilt first, the new content goes in with a
+  // spoilt stamp, and the right one follows once all of it is on disk.
+  const uint8_t stamp = fresh[hdr::kIndexStamp];
+  const uint8_t stale = static_cast<uint8_t>(stamp == 0 ? 1 : stamp - 1);
+  uint64_t size = 0;
+  PX_RETURN_IF_ERROR(file_->Size(&size));
+  if (size > hdr::kIndexStamp) {
+    PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stale, 1));
+    PX_RETURN_IF_ERROR(file_->Sync());
+  }
+  fresh[hdr::kIndexStamp] = stale;
   PX_RETURN_IF_ERROR(file_->Write(0, fresh.data(), fresh.size()));
   PX_RETURN_IF_ERROR(file_->Truncate(fresh.size()));
   PX_RETURN_IF_ERROR(file_->Sync());
+  PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stamp, 1));
+  PX_RETURN_IF_ERROR(file_->Sync());
+  fresh[hdr::kIndexStamp] = stamp;
   bytes_ = std::move(fresh);
   std::string why;
   if (!Map(data, &why))

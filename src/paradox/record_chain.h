@@ -121,6 +121,7 @@ class ChainIndex {
   // Builds the index anew from `data` and writes it at once: for an index
   // found missing or not exact, before any change is made. The old header
   // is kept where it describes the same keys, and tied to `data` again.
+  // Cut short, it leaves an index whose stamp marks it out of date.
   Status Rebuild(const RecordChain& data);
 
   // Plans the index's part of `change` to `data` (already removed from
