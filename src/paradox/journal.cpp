@@ -100,9 +100,15 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     j.insert(j.end(), files[i].name.begin(), files[i].name.end());
     Put64(&j, sizes[i]);
   }
-  Put32(&j, static_cast<uint32_t>(writes.size()));
+  // Bytes a truncation cuts off are saved like bytes a write overwrites.
+  std::vector<FileWrite> saves = writes;
+  for (size_t i = 0; i < truncate.size() && i < files.size(); ++i)
+    if (truncate[i] >= 0 && static_cast<uint64_t>(truncate[i]) < sizes[i])
+      saves.push_back(FileWrite{static_cast<int>(i), static_cast<uint64_t>(truncate[i]),
+                                std::vector<uint8_t>(static_cast<size_t>(sizes[i] - uint64_t(truncate[i])))});
+  Put32(&j, static_cast<uint32_t>(saves.size()));
   std::vector<uint8_t> old;
-  for (const FileWrite& w : writes) {
+  for (const FileWrite& w : saves) {
     uint64_t size = sizes[static_cast<size_t>(w.file)];
     size_t keep = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(w.bytes.size(), size - w.offset));
     old.resize(keep);
