@@ -1,14 +1,20 @@
 // Changing speed: the purge statement and a deletion walk, against a plain
 // read and write of the same file.
 //
-//   delete_bench [--rows N] [--keyed]
+//   delete_bench [--rows N] [--keyed] [--cold]
 //
 // Writes a sample AdvBlock.db of N rows (default 1,000,000; 10% before 2011,
 // 5% exact repeats) into a temporary folder, copies it for each measurement
 // and reports: a plain sequential read and write of the file, the purge
 // (DELETE ... WHERE FDate<"01.01.2011" through TQuery::ExecSQL), and a TTable
 // walk that deletes every twentieth row; each as a ratio to the plain read
-// and write, with the peak memory each adds.
+// and write, with the peak memory each adds. Each measurement runs in a
+// child process of its own, so that the peak memory is its own too. For
+// reference, the plain write is also timed with a final fsync, as the purge
+// forces its changes to disk.
+// With --cold (Linux, as root) the system's file cache is emptied before each
+// measurement, so that the table is read from the disk as on an operator's
+// first run; otherwise the file is read from the cache.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,7 +46,25 @@ long PeakKiB() {
   return ru.ru_maxrss;
 }
 
-double PlainReadWrite(const std::string& from, const std::string& to) {
+long CurrentKiB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Empties the system's file cache; false when not allowed.
+bool DropCaches() {
+  sync();
+  FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
+  if (f == nullptr) return false;
+  bool ok = std::fputs("3\n", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+}
+
+double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {
   std::vector<char> buf(1 << 20);
   auto start = Clock::now();
   FILE* in = std::fopen(from.c_str(), "rb");
@@ -48,8 +73,48 @@ double PlainReadWrite(const std::string& from, const std::string& to) {
   size_t n;
   while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
   std::fclose(in);
+  std::fflush(out);
+  if (sync_at_end) fsync(fileno(out));
   std::fclose(out);
   return Seconds(start);
+}
+
+struct Measured {
+  double seconds = 0;
+  long peak_kib = 0;  // above what the child had at its start
+  long rows = 0;
+  bool ok = false;
+};
+
+// Runs `work` (which returns a row count) in a child process.
+template <typename Work>
+Measured InChild(Work work) {
+  int fds[2];
+  if (pipe(fds) != 0) std::exit(1);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    Measured m;
+    long base = CurrentKiB();
+    auto start = Clock::now();
+    try {
+      m.rows = work();
+      m.ok = true;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+    }
+    m.seconds = Seconds(start);
+    m.peak_kib = PeakKiB() - base;
+    ssize_t w = write(fds[1], &m, sizeof m);
+    _exit(w == static_cast<ssize_t>(sizeof m) ? 0 : 1);
+  }
+  close(fds[1]);
+  Measured m;
+  if (read(fds[0], &m, sizeof m) != static_cast<ssize_t>(sizeof m)) m.ok = false;
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return m;
 }
 
 void Copy(const fs::path& from, const fs::path& to) {
@@ -63,77 +128,90 @@ void Copy(const fs::path& from, const fs::path& to) {
 int main(int argc, char** argv) {
   uint64_t rows = 1000000;
   bool keyed = false;
+  bool cold = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--rows" && i + 1 < argc) rows = std::strtoull(argv[++i], nullptr, 10);
     if (a == "--keyed") keyed = true;
+    if (a == "--cold") cold = true;
   }
   fs::path base = fs::temp_directory_path() / ("advclean-delete-bench-" + std::to_string(rows) + (keyed ? "k" : ""));
   fs::path src = base / "source";
   if (!fs::exists(src / "AdvBlock.db")) {
     fs::create_directories(src);
-    pid_t pid = fork();
-    if (pid == 0) {
+    Measured m = InChild([&]() -> long {
       tools::SampleOptions o;
       o.rows = rows;
       o.keyed = keyed;
       o.old_percent = 10;
       o.repeat_percent = 5;
       paradox::Status st = tools::WriteSampleTable(paradox::FileSystem::Default(), (src / "AdvBlock.db").string(), o, nullptr);
-      _exit(st.ok() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+      if (!st.ok()) throw std::runtime_error(st.ToString());
+      return static_cast<long>(rows);
+    });
+    if (!m.ok) return 1;
   }
   paradox::DateFormat f;  // dd.MM.yyyy, as the statement below writes it
   paradox::Engine::set_date_format(f);
   uint64_t bytes = fs::file_size(src / "AdvBlock.db");
+  if (cold && !DropCaches()) {
+    std::fprintf(stderr, "cannot empty the file cache (needs root on Linux)\n");
+    return 1;
+  }
 
   fs::path work = base / "work";
   Copy(src, work);
-  PlainReadWrite((src / "AdvBlock.db").string(), (work / "copy.bin").string());  // warm
-  double plain = 1e9;
-  for (int i = 0; i < 3; ++i)
-    plain = std::min(plain, PlainReadWrite((src / "AdvBlock.db").string(), (work / "copy.bin").string()));
+  const std::string from = (src / "AdvBlock.db").string(), to = (work / "copy.bin").string();
+  double plain = 1e9, plain_sync = 1e9;
+  if (cold) {
+    DropCaches();
+    plain = PlainReadWrite(from, to, false);
+    DropCaches();
+    plain_sync = PlainReadWrite(from, to, true);
+  } else {
+    PlainReadWrite(from, to, false);  // warm
+    for (int i = 0; i < 3; ++i) plain = std::min(plain, PlainReadWrite(from, to, false));
+    for (int i = 0; i < 3; ++i) plain_sync = std::min(plain_sync, PlainReadWrite(from, to, true));
+  }
   fs::remove(work / "copy.bin");
 
-  long base_kib = PeakKiB();
   std::string path = (work / "AdvBlock.db").string();
-  auto start = Clock::now();
-  dataset::TQuery q;
-  q.SQL.Add("DELETE FROM \"" + path + "\"");
-  q.SQL.Add("WHERE FDate<\"01.01.2011\"");
-  q.ExecSQL();
-  double purge = Seconds(start);
-  long purge_kib = PeakKiB() - base_kib;
-  int purged = q.RowsAffected();
+  if (cold) DropCaches();
+  Measured purge = InChild([&]() -> long {
+    dataset::TQuery q;
+    q.SQL.Add("DELETE FROM \"" + path + "\"");
+    q.SQL.Add("WHERE FDate<\"01.01.2011\"");
+    q.ExecSQL();
+    return q.RowsAffected();
+  });
 
   Copy(src, work);
-  start = Clock::now();
-  dataset::TTable t;
-  t.SetTableName(path);
-  t.Open();
-  int seen = 0, deleted = 0;
-  while (!t.Eof()) {
-    if (seen++ % 20 == 0) {
-      t.Delete();
-      ++deleted;
-    } else {
-      t.Next();
+  if (cold) DropCaches();
+  Measured walk = InChild([&]() -> long {
+    dataset::TTable t;
+    t.SetTableName(path);
+    t.Open();
+    long seen = 0, deleted = 0;
+    while (!t.Eof()) {
+      if (seen++ % 20 == 0) {
+        t.Delete();
+        ++deleted;
+      } else {
+        t.Next();
+      }
     }
-  }
-  t.Close();
-  double walk = Seconds(start);
-  long walk_kib = PeakKiB() - base_kib;
+    t.Close();
+    return deleted;
+  });
+  if (!purge.ok || !walk.ok) return 1;
 
-  std::printf("table:            %s (%llu bytes, %llu rows, %s)\n", (src / "AdvBlock.db").c_str(),
-              (unsigned long long)bytes, (unsigned long long)rows, keyed ? "keyed" : "not keyed");
-  std::printf("plain read+write: %8.1f ms\n", plain * 1e3);
-  std::printf("purge:            %8.1f ms  ratio %5.2f  %d rows deleted  peak +%ld KiB (%.0f%% of file)\n",
-              purge * 1e3, purge / plain, purged, purge_kib, 100.0 * purge_kib * 1024 / bytes);
-  std::printf("delete walk:      %8.1f ms  ratio %5.2f  %d rows deleted  peak +%ld KiB (%.0f%% of file)\n",
-              walk * 1e3, walk / plain, deleted, walk_kib, 100.0 * walk_kib * 1024 / bytes);
+  std::printf("table:            %s (%llu bytes, %llu rows, %s, %s cache)\n", (src / "AdvBlock.db").c_str(),
+              (unsigned long long)bytes, (unsigned long long)rows, keyed ? "keyed" : "not keyed", cold ? "cold" : "warm");
+  std::printf("plain read+write: %8.1f ms  (%.1f ms with a final fsync)\n", plain * 1e3, plain_sync * 1e3);
+  std::printf("purge:            %8.1f ms  ratio %5.2f  %ld rows deleted  peak +%ld KiB (%.0f%% of file)\n",
+              purge.seconds * 1e3, purge.seconds / plain, purge.rows, purge.peak_kib, 100.0 * purge.peak_kib * 1024 / bytes);
+  std::printf("delete walk:      %8.1f ms  ratio %5.2f  %ld rows deleted  peak +%ld KiB (%.0f%% of file)\n",
+              walk.seconds * 1e3, walk.seconds / plain, walk.rows, walk.peak_kib, 100.0 * walk.peak_kib * 1024 / bytes);
   fs::remove_all(work);
   return 0;
 }

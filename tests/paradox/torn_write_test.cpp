@@ -1,0 +1,273 @@
+// Changes cut short at every write, with the write that was cut short
+// landing only in part, as a write the system stopped half way would: the
+// undo journal must bring back every byte, and an index rebuilt when a
+// table is opened for changing must end up exact or marked out of date.
+// And a data file cut short inside its records, which the reader rejects,
+// is rejected alike by the check and by every way of changing it.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "paradox/check.h"
+#include "paradox/delete_statement.h"
+#include "paradox/header.h"
+#include "paradox/journal.h"
+#include "paradox/sql.h"
+#include "paradox/table.h"
+#include "paradox/table_editor.h"
+#include "paradox/table_writer.h"
+#include "paradox/value.h"
+
+namespace paradox {
+namespace {
+
+// Writes go through until the budget is spent; the write that spends it
+// lands in part (its first half, when tearing) and everything after fails,
+// as in a process killed during that write.
+struct Budget {
+  int writes = 1 << 30;
+  bool tear = false;
+  std::string fail_sync;  // a file whose syncs fail
+};
+
+class TornFile : public File {
+ public:
+  TornFile(std::unique_ptr<File> f, Budget* b, std::string path) : f_(std::move(f)), b_(b), path_(std::move(path)) {}
+  Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
+  Status Size(uint64_t* s) override { return f_->Size(s); }
+  Status Write(uint64_t o, const uint8_t* d, size_t n) override {
+    if (b_->writes < 0) return Stopped();
+    if (b_->writes-- == 0) {
+      if (b_->tear && n > 1) (void)f_->Write(o, d, n / 2);
+      return Stopped();
+    }
+    return f_->Write(o, d, n);
+  }
+  Status Truncate(uint64_t s) override {
+    if (b_->writes < 0 || b_->writes-- == 0) return Stopped();
+    return f_->Truncate(s);
+  }
+  Status Sync() override { return path_ == b_->fail_sync ? Stopped() : f_->Sync(); }
+
+ private:
+  static Status Stopped() { return Status::Error(ErrorCode::kIoError, "stopped"); }
+  std::unique_ptr<File> f_;
+  Budget* b_;
+  std::string path_;
+};
+
+class TornFileSystem : public MemFileSystem {
+ public:
+  Budget budget;
+  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
+    std::unique_ptr<File> f;
+    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
+    *out = std::make_unique<TornFile>(std::move(f), &budget, path);
+    return Status::OK();
+  }
+  void Reset(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+    budget = Budget();
+    for (const auto& [name, bytes] : files) SetContents(name, bytes);
+  }
+};
+
+std::vector<uint8_t> Pattern(size_t n) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 7 + 1);
+  return v;
+}
+
+// A change that shortens a file, cut short after the shortening: the undo
+// must give back the bytes the shortening dropped, not zeros.
+TEST(UndoJournalTest, ShortenedFileComesBackWhole) {
+  const std::vector<uint8_t> original = Pattern(5000);
+  for (bool fail_sync : {false, true}) {
+    SCOPED_TRACE(fail_sync ? "undone at once (a sync failed)" : "undone at the next open (clearing never happened)");
+    TornFileSystem fs;
+    fs.SetContents("t.PX", original);
+    {
+      std::unique_ptr<File> px, journal;
+      ASSERT_TRUE(fs.Open("t.PX", OpenMode::kExclusive, &px).ok());
+      ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
+      // Journal, the write, the truncation; then the sync or the clearing fails.
+      fs.budget.writes = fail_sync ? 1 << 30 : 3;
+      if (fail_sync) fs.budget.fail_sync = "t.PX";
+      Status st = ApplyChange(journal.get(), {{"t.PX", px.get()}}, {{0, 0, std::vector<uint8_t>(100, 0xEE)}},
+                              {2048}, fail_sync);
+      EXPECT_FALSE(st.ok());
+    }
+    fs.budget = Budget();
+    bool undone = false;
+    ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+    if (!fail_sync) {
+      EXPECT_TRUE(undone);
+    }
+    std::vector<uint8_t> now = fs.Contents("t.PX");
+    ASSERT_EQ(now.size(), original.size());
+    size_t first_wrong = 0;
+    while (first_wrong < now.size() && now[first_wrong] == original[first_wrong]) ++first_wrong;
+    EXPECT_EQ(first_wrong, now.size()) << "bytes differ from offset " << first_wrong;
+  }
+}
+
+// A keyed table (or not) of `rows` rows, four to a 1 KB block, with an
+// index of 1 KB blocks: a few hundred rows give an index of several blocks.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> MakeTable(bool keyed, int rows) {
+  MemFileSystem fs;
+  CreateOptions o;
+  o.block_size = 1024;
+  o.index_block_size = 1024;
+  o.key_fields = keyed ? 1 : 0;
+  std::unique_ptr<TableWriter> w;
+  EXPECT_TRUE(TableWriter::Create(&fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, &w)
+                  .ok());
+  RecordBuilder rb(w->fields());
+  for (int i = 1; i <= rows; ++i) {
+    rb.Clear();
+    rb.SetInt(0, i);
+    rb.SetAlpha(1, "row " + std::to_string(i));
+    EXPECT_TRUE(w->Append(rb.data()).ok());
+  }
+  EXPECT_TRUE(w->Finish().ok());
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {{"t.db", fs.Contents("t.db")}};
+  if (keyed) files.push_back({"t.PX", fs.Contents("t.PX")});
+  return files;
+}
+
+std::vector<int> Ids(FileSystem* fs) {
+  std::unique_ptr<Table> t;
+  Status st = Table::Open(fs, "t.db", OpenOptions(), &t);
+  EXPECT_TRUE(st.ok()) << st.ToString();
+  std::vector<int> ids;
+  if (!st.ok()) return ids;
+  auto c = t->NewCursor();
+  for (; c->Valid(); c->Next()) ids.push_back(GetInt(t->fields()[0], c->record()));
+  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
+  return ids;
+}
+
+std::vector<std::string> Problems(FileSystem* fs) {
+  std::vector<std::string> problems;
+  Status st = CheckTable(fs, "t.db", &problems);
+  if (!st.ok()) problems.push_back(st.ToString());
+  return problems;
+}
+
+// One failure listing the first few problems; false when there are none.
+bool Report(const std::string& where, const std::vector<std::string>& problems) {
+  if (problems.empty()) return false;
+  std::string text = where + ":";
+  for (size_t i = 0; i < problems.size() && i < 6; ++i) text += "\n  " + problems[i];
+  if (problems.size() > 6) text += "\n  ... " + std::to_string(problems.size() - 6) + " more";
+  ADD_FAILURE() << text;
+  return true;
+}
+
+class TornPurgeTest : public ::testing::TestWithParam<bool> {};  // keyed or not
+
+// The purge empties two thirds of the 225 data blocks, so the index (in
+// 1 KB blocks) loses blocks too and its file gets shorter.
+TEST_P(TornPurgeTest, TableReadsAsBeforeOrAfter) {
+  const auto files = MakeTable(GetParam(), 900);
+  std::vector<int> all, purged;
+  for (int i = 1; i <= 900; ++i) {
+    all.push_back(i);
+    if (i > 600) purged.push_back(i);
+  }
+  Statement st;
+  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 600", &st).ok());
+  for (bool tear : {false, true}) {
+    for (int n = 0;; ++n) {
+      const std::string where = std::string(tear ? "torn" : "stopped") + " at write " + std::to_string(n);
+      TornFileSystem fs;
+      fs.Reset(files);
+      fs.budget.writes = n;
+      fs.budget.tear = tear;
+      uint32_t deleted = 0;
+      Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted);
+      fs.budget = Budget();
+      std::vector<int> ids = Ids(&fs);  // undoes what was cut short
+      EXPECT_TRUE(ids == all || ids == purged) << where << ": " << ids.size() << " rows";
+      if (Report(where, Problems(&fs)) || s.ok()) break;
+      ASSERT_LT(n, 2000) << "the purge never completes";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndNot, TornPurgeTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Keyed" : "NotKeyed"; });
+
+// Opening a keyed table for changing rebuilds an index that is out of
+// date. Cut short, the rebuild must leave the index either exact or marked
+// out of date, never one that claims to be current but is not.
+TEST(TornIndexRebuildTest, IndexEndsExactOrMarkedOutOfDate) {
+  // The index of a larger table, marked out of date, beside a smaller one;
+  // and no index at all.
+  const auto big = MakeTable(true, 2400);
+  auto stale = MakeTable(true, 600);
+  stale[1].second = big[1].second;
+  stale[1].second[hdr::kIndexStamp] ^= 0x55;
+  auto missing = MakeTable(true, 600);
+  missing.pop_back();
+
+  for (const auto& [name, files] : {std::pair{"stale index", stale}, std::pair{"missing index", missing}}) {
+    for (bool tear : {false, true}) {
+      for (int n = 0;; ++n) {
+        const std::string where =
+            std::string(name) + ", " + (tear ? "torn" : "stopped") + " at write " + std::to_string(n);
+        TornFileSystem fs;
+        fs.Reset(files);
+        fs.budget.writes = n;
+        fs.budget.tear = tear;
+        std::unique_ptr<TableEditor> ed;
+        Status s = TableEditor::Open(&fs, "t.db", &ed);
+        ed.reset();
+        fs.budget = Budget();
+        EXPECT_EQ(Ids(&fs).size(), 600u) << where;
+        std::vector<std::string> problems = Problems(&fs), wrong;
+        // A file too short for a header claims nothing either.
+        bool marked = fs.Contents("t.PX").size() < hdr::kFixedEnd;
+        for (const std::string& p : problems) marked = marked || p.find("index out of date") != std::string::npos;
+        for (const std::string& p : problems)
+          if (p.rfind("t.PX", 0) != 0 || !marked) wrong.push_back(p);  // the data file is never at fault
+        if (Report(where + (marked ? "" : " (the index claims to be current)"), wrong) || s.ok()) break;
+        ASSERT_LT(n, 50) << where << ": opening never succeeds: " << s.ToString();
+      }
+    }
+  }
+}
+
+TEST(CutShortTableTest, RejectedByReaderCheckAndEditorAlike) {
+  auto files = MakeTable(false, 8);  // 204-byte records: five in block 1, three in block 2
+  std::vector<uint8_t>& db = files[0].second;
+  const size_t header_size = db[hdr::kHeaderSize] | size_t(db[hdr::kHeaderSize + 1]) << 8;
+  db.resize(header_size + 1024 + 6 + 204 + 100);  // ends inside block 2's second record
+  TornFileSystem fs;
+  fs.Reset(files);
+
+  std::unique_ptr<Table> t;
+  Status opened = Table::Open(&fs, "t.db", OpenOptions(), &t);
+  ASSERT_TRUE(opened.ok()) << opened.ToString();
+  auto c = t->NewCursor();
+  while (c->Valid()) c->Next();
+  EXPECT_EQ(c->status().code(), ErrorCode::kCorruptBlock) << c->status().ToString();
+  c.reset();
+  t.reset();
+
+  EXPECT_FALSE(Problems(&fs).empty()) << "the check finds nothing wrong with a file the reader rejects";
+  std::unique_ptr<TableEditor> ed;
+  Status st = TableEditor::Open(&fs, "t.db", &ed);
+  EXPECT_FALSE(st.ok()) << "opened for changing";
+  ed.reset();
+  Statement all;
+  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"", &all).ok());
+  uint32_t deleted = 0;
+  st = ExecuteDelete(&fs, all, DateFormat(), &deleted);
+  EXPECT_FALSE(st.ok()) << deleted << " rows deleted";
+  EXPECT_TRUE(fs.Contents("t.db") == db) << "the file was written";
+}
+
+}  // namespace
+}  // namespace paradox
