@@ -471,6 +471,10 @@ void TableChecker::WalkBlocks(TableFile& f, const RecordVisitor& visit) {
       DamageRepeated(f, "blocks with an impossible record count",
                      "block " + N(b) + " has an impossible record count (last record at " + N(add) + ", " + N(rs) +
                          "-byte records, room for " + N(capacity) + ")");
+    } else if (h.header_size + (b - 1ull) * h.block_size + 6 + uint64_t(add / rs + 1) * uint64_t(rs) >
+               f.io.size()) {
+      cb.valid = false;
+      DamageRepeated(f, "blocks cut short", "block " + N(b) + " ends inside its records (the file is cut short)");
     } else {
       cb.count = static_cast<uint32_t>(add / rs + 1);
       if (visit && cb.count > 0) visit(cb.block, blk + 6, cb.count);

@@ -45,6 +45,8 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
     }
   }
 
+  uint64_t file_size = 0;
+  PX_RETURN_IF_ERROR(file_->Size(&file_size));
   auto corrupt = [&](const std::string& why) { return Status::Error(ErrorCode::kCorruptBlock, why).With(path_); };
   uint64_t records = 0;
   uint32_t steps = 0;
@@ -60,6 +62,9 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
     if (a != -rs && (a < 0 || a % rs != 0 || uint32_t(a / rs + 1) > h.block_capacity()))
       return corrupt("block " + std::to_string(b) + " has an impossible record count");
     count_[b] = static_cast<uint16_t>(a / rs + 1);
+    // A stored-short last block may end early, but not inside its records.
+    if (BlockOffset(b) + 6 + uint64_t{count_[b]} * uint64_t(rs) > file_size)
+      return corrupt("block " + std::to_string(b) + " ends inside its records");
     records += count_[b];
     last = b;
   }
