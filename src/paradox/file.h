@@ -12,6 +12,9 @@
 namespace paradox {
 
 // An open file. Not thread-safe; one owner at a time.
+// A file length not known yet.
+constexpr uint64_t kUnknownSize = ~uint64_t{0};
+
 class File {
  public:
   File() = default;

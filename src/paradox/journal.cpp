@@ -1,5 +1,6 @@
 #include "paradox/journal.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "paradox/bytes.h"
@@ -8,7 +9,9 @@ namespace paradox {
 
 namespace {
 
-constexpr char kMagic[8] = {'P', 'X', 'U', 'N', 'D', 'O', '0', '1'};
+constexpr char kMagic[8] = {'P', 'X', 'U', 'N', 'D', 'O', '0', '2'};
+// The first layout, checksummed with FNV-1a 64; still recovered.
+constexpr char kMagicFnv[8] = {'P', 'X', 'U', 'N', 'D', 'O', '0', '1'};
 
 uint64_t Fnv1a(const uint8_t* p, size_t n) {
   uint64_t h = 1469598103934665603ull;
@@ -17,6 +20,26 @@ uint64_t Fnv1a(const uint8_t* p, size_t n) {
     h *= 1099511628211ull;
   }
   return h;
+}
+
+uint64_t LoadLE64(const uint8_t* p) { return LoadLE32(p) | (static_cast<uint64_t>(LoadLE32(p + 4)) << 32); }
+
+// Bytes at the start of `a` and `b` (both `n` long) that are equal.
+size_t SamePrefix(const uint8_t* a, const uint8_t* b, size_t n) {
+  constexpr size_t kStep = 64;
+  size_t i = 0;
+  while (i + kStep <= n && std::memcmp(a + i, b + i, kStep) == 0) i += kStep;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// Bytes at the end of `a` and `b` (both `n` long) that are equal.
+size_t SameSuffix(const uint8_t* a, const uint8_t* b, size_t n) {
+  constexpr size_t kStep = 64;
+  size_t i = 0;
+  while (i + kStep <= n && std::memcmp(a + n - i - kStep, b + n - i - kStep, kStep) == 0) i += kStep;
+  while (i < n && a[n - i - 1] == b[n - i - 1]) ++i;
+  return i;
 }
 
 void Put16(std::vector<uint8_t>* out, uint16_t v) {
@@ -64,16 +87,79 @@ Status ReadAll(File* f, std::vector<uint8_t>* out) {
 // Intact: the magic, a length within the file, and a matching checksum.
 // Gives the length of the journal's content (without the checksum).
 bool Intact(const std::vector<uint8_t>& j, size_t* content) {
-  if (j.size() < 28 || std::memcmp(j.data(), kMagic, 8) != 0) return false;
+  if (j.size() < 28) return false;
+  const bool fnv = std::memcmp(j.data(), kMagicFnv, 8) == 0;
+  if (!fnv && std::memcmp(j.data(), kMagic, 8) != 0) return false;
   size_t length = LoadLE32(&j[8]);
   if (length < 28 || length > j.size()) return false;
-  uint64_t sum = LoadLE32(&j[length - 8]) | (static_cast<uint64_t>(LoadLE32(&j[length - 4])) << 32);
-  if (Fnv1a(j.data(), length - 8) != sum) return false;
+  uint64_t sum = LoadLE64(&j[length - 8]);
+  if ((fnv ? Fnv1a(j.data(), length - 8) : JournalChecksum(j.data(), length - 8)) != sum) return false;
   *content = length - 8;
   return true;
 }
 
+struct Parsed {
+  struct Range {
+    uint16_t file;
+    uint64_t offset;
+    const uint8_t* bytes;
+    uint32_t size;
+  };
+  std::vector<std::string> names;
+  std::vector<uint64_t> sizes;
+  std::vector<Range> saved;
+};
+
+bool Parse(const std::vector<uint8_t>& j, size_t content, Parsed* out) {
+  Reader r{j};
+  r.pos = 12;
+  auto in_content = [&](size_t n) { return r.Need(n) && content - r.pos >= n; };
+  uint32_t n = r.U32();
+  if (n > 1024) return false;
+  for (uint32_t i = 0; i < n && r.ok; ++i) {
+    uint16_t len = r.U16();
+    if (!in_content(len)) return false;
+    out->names.emplace_back(reinterpret_cast<const char*>(&j[r.pos]), len);
+    r.pos += len;
+    // Only files of the table's own folder take part in a change.
+    if (out->names.back().find_first_of("/\\") != std::string::npos) return false;
+    out->sizes.push_back(r.U64());
+  }
+  uint32_t m = r.U32();
+  for (uint32_t k = 0; k < m && r.ok; ++k) {
+    Parsed::Range g;
+    g.file = r.U16();
+    g.offset = r.U64();
+    g.size = r.U32();
+    if (!in_content(g.size) || g.file >= out->names.size()) return false;
+    g.bytes = &j[r.pos];
+    r.pos += g.size;
+    out->saved.push_back(g);
+  }
+  return r.ok && r.pos == content;
+}
+
 }  // namespace
+
+uint64_t JournalChecksum(const uint8_t* p, size_t n) {
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  auto mix = [](uint64_t h, uint64_t w) {
+    h = (h ^ w) * kMul;
+    return h ^ (h >> 31);
+  };
+  // Four independent lanes keep the multiplier busy.
+  uint64_t lane[4] = {n, ~uint64_t{n}, kMul, 0x5851F42D4C957F2Dull};
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32)
+    for (int k = 0; k < 4; ++k) lane[k] = mix(lane[k], LoadLE64(p + i + 8 * k));
+  uint64_t h = n;
+  for (; i + 8 <= n; i += 8) h = mix(h, LoadLE64(p + i));
+  uint64_t tail = 0;
+  for (unsigned shift = 0; i < n; ++i, shift += 8) tail |= static_cast<uint64_t>(p[i]) << shift;
+  h = mix(h, tail);
+  for (uint64_t l : lane) h = mix(h, l);
+  return h;
+}
 
 bool JournalIsHot(FileSystem* fs, const std::string& db_path) {
   std::unique_ptr<File> jf;
@@ -91,75 +177,105 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
                    const std::vector<int64_t>& truncate, bool sync) {
   // Save what the writes overwrite and every file's length.
   std::vector<uint8_t> j(kMagic, kMagic + 8);
+  size_t most = 64;
+  for (const FileWrite& w : writes) most += 14 + w.bytes.size();
+  j.reserve(most);
   Put32(&j, 0);  // total length, set below
   Put32(&j, static_cast<uint32_t>(files.size()));
   std::vector<uint64_t> sizes(files.size());
   for (size_t i = 0; i < files.size(); ++i) {
-    PX_RETURN_IF_ERROR(files[i].file->Size(&sizes[i]));
+    if (files[i].size != nullptr && *files[i].size != kUnknownSize) sizes[i] = *files[i].size;
+    else PX_RETURN_IF_ERROR(files[i].file->Size(&sizes[i]));
     Put16(&j, static_cast<uint16_t>(files[i].name.size()));
     j.insert(j.end(), files[i].name.begin(), files[i].name.end());
     Put64(&j, sizes[i]);
   }
-  // Bytes a truncation cuts off are saved like bytes a write overwrites.
-  std::vector<FileWrite> saves = writes;
-  for (size_t i = 0; i < truncate.size() && i < files.size(); ++i)
-    if (truncate[i] >= 0 && static_cast<uint64_t>(truncate[i]) < sizes[i])
-      saves.push_back(FileWrite{static_cast<int>(i), static_cast<uint64_t>(truncate[i]),
-                                std::vector<uint8_t>(static_cast<size_t>(sizes[i] - uint64_t(truncate[i])))});
-  Put32(&j, static_cast<uint32_t>(saves.size()));
-  std::vector<uint8_t> old;
-  for (const FileWrite& w : saves) {
-    uint64_t size = sizes[static_cast<size_t>(w.file)];
-    size_t keep = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(w.bytes.size(), size - w.offset));
-    old.resize(keep);
-    size_t got = 0;
-    if (keep > 0) PX_RETURN_IF_ERROR(files[static_cast<size_t>(w.file)].file->Read(w.offset, keep, old.data(), &got));
-    old.resize(got);
-    Put16(&j, static_cast<uint16_t>(w.file));
-    Put64(&j, w.offset);
-    Put32(&j, static_cast<uint32_t>(old.size()));
-    j.insert(j.end(), old.begin(), old.end());
+  const size_t count_at = j.size();
+  Put32(&j, 0);  // number of ranges, set below
+  uint32_t ranges = 0;
+  auto save = [&](int file, uint64_t offset, const uint8_t* old, size_t n) {
+    Put16(&j, static_cast<uint16_t>(file));
+    Put64(&j, offset);
+    Put32(&j, static_cast<uint32_t>(n));
+    j.insert(j.end(), old, old + n);
+    ++ranges;
+  };
+
+  // Each write shrinks to the bytes that differ from the file's; those the
+  // file holds are saved.
+  struct Planned {
+    int file;
+    uint64_t offset;
+    const uint8_t* bytes;
+    size_t size;
+  };
+  std::vector<Planned> plan;
+  std::vector<uint8_t> read;
+  for (const FileWrite& w : writes) {
+    const uint64_t size = sizes[static_cast<size_t>(w.file)];
+    const size_t n = w.bytes.size();
+    const size_t held = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size - w.offset));
+    const uint8_t* old = w.old;
+    if (held > 0 && old == nullptr) {
+      read.resize(held);
+      size_t got = 0;
+      PX_RETURN_IF_ERROR(files[static_cast<size_t>(w.file)].file->Read(w.offset, held, read.data(), &got));
+      if (got != held) return Status::Error(ErrorCode::kIoError, "short read while saving bytes to overwrite");
+      old = read.data();
+    }
+    const size_t lo = SamePrefix(old, w.bytes.data(), held);
+    // A write that ends past the file's end is kept to its end.
+    const size_t hi = held == n ? n - SameSuffix(old + lo, w.bytes.data() + lo, n - lo) : n;
+    if (lo == hi) continue;
+    if (lo < held) save(w.file, w.offset + lo, old + lo, std::min(hi, held) - lo);
+    plan.push_back(Planned{w.file, w.offset + lo, w.bytes.data() + lo, hi - lo});
   }
+  // Bytes a truncation cuts off are saved like bytes a write overwrites.
+  for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
+    if (truncate[i] < 0 || static_cast<uint64_t>(truncate[i]) >= sizes[i]) continue;
+    const uint64_t at = static_cast<uint64_t>(truncate[i]);
+    read.resize(static_cast<size_t>(sizes[i] - at));
+    size_t got = 0;
+    PX_RETURN_IF_ERROR(files[i].file->Read(at, read.size(), read.data(), &got));
+    save(static_cast<int>(i), at, read.data(), got);
+  }
+  StoreLE32(&j[count_at], ranges);
   StoreLE32(&j[8], static_cast<uint32_t>(j.size() + 8));
-  Put64(&j, Fnv1a(j.data(), j.size()));
+  Put64(&j, JournalChecksum(j.data(), j.size()));
 
   PX_RETURN_IF_ERROR(jf->Write(0, j.data(), j.size()));
   if (sync) PX_RETURN_IF_ERROR(jf->Sync());
 
   // The change itself. Should a write fail here, undo at once.
   Status applied;
-  for (const FileWrite& w : writes) {
-    applied = files[static_cast<size_t>(w.file)].file->Write(w.offset, w.bytes.data(), w.bytes.size());
-    if (!applied.ok()) break;
-  }
+  for (size_t k = 0; k < plan.size() && applied.ok(); ++k)
+    applied = files[static_cast<size_t>(plan[k].file)].file->Write(plan[k].offset, plan[k].bytes, plan[k].size);
   for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
     if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
   for (size_t i = 0; i < files.size() && applied.ok() && sync; ++i) applied = files[i].file->Sync();
   if (!applied.ok()) {
     // Put back what was saved; the journal stays for the next open should
     // this fail as well.
-    Reader r{j};
-    r.pos = 16;
-    for (size_t i = 0; i < files.size(); ++i) r.pos += 2 + files[i].name.size() + 8;
-    uint32_t m = r.U32();
-    for (uint32_t k = 0; k < m && r.ok; ++k) {
-      uint16_t f = r.U16();
-      uint64_t off = r.U64();
-      uint32_t n = r.U32();
-      if (r.Need(n)) {
-        (void)files[f].file->Write(off, &j[r.pos], n);
-        r.pos += n;
-      }
+    Parsed p;
+    if (Parse(j, j.size() - 8, &p)) {
+      for (const Parsed::Range& g : p.saved) (void)files[g.file].file->Write(g.offset, g.bytes, g.size);
     }
     for (size_t i = 0; i < files.size(); ++i) (void)files[i].file->Truncate(sizes[i]);
     return applied;
   }
-
   // Done: clear the journal's magic so it is no longer taken for a change
   // cut short. Its length stays, to be overwritten by the next change.
   static const uint8_t kZero[8] = {};
   PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
   if (sync) PX_RETURN_IF_ERROR(jf->Sync());
+  for (const Planned& w : plan) {
+    uint64_t& size = sizes[static_cast<size_t>(w.file)];
+    size = std::max<uint64_t>(size, w.offset + w.size);
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i < truncate.size() && truncate[i] >= 0) sizes[i] = static_cast<uint64_t>(truncate[i]);
+    if (files[i].size != nullptr) *files[i].size = sizes[i];
+  }
   return Status::OK();
 }
 
@@ -175,39 +291,20 @@ Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone) 
   }
   size_t content = 0;
   if (Intact(j, &content)) {
-    j.resize(content);
+    Parsed p;
+    if (!Parse(j, content, &p))
+      return Status::Error(ErrorCode::kCorruptHeader, "undo journal damaged").With(path);
     std::string dir, name;
     SplitPath(db_path, &dir, &name);
-    Reader r{j};
-    r.pos = 12;
-    uint32_t n = r.U32();
-    if (n > 1024) return Status::Error(ErrorCode::kCorruptHeader, "undo journal names too many files");
     std::vector<std::unique_ptr<File>> files;
-    std::vector<uint64_t> sizes;
-    for (uint32_t i = 0; i < n && r.ok; ++i) {
-      uint16_t len = r.U16();
-      if (!r.Need(len)) break;
-      std::string fname(reinterpret_cast<const char*>(&j[r.pos]), len);
-      r.pos += len;
-      sizes.push_back(r.U64());
-      if (fname.find('/') != std::string::npos || fname.find('\\') != std::string::npos)
-        return Status::Error(ErrorCode::kCorruptHeader, "undo journal names a file outside the table's folder");
+    for (const std::string& fname : p.names) {
       std::unique_ptr<File> f;
       PX_RETURN_IF_ERROR(fs->Open(JoinPath(dir, fname), OpenMode::kExclusive, &f));
       files.push_back(std::move(f));
     }
-    uint32_t m = r.U32();
-    for (uint32_t k = 0; k < m && r.ok; ++k) {
-      uint16_t f = r.U16();
-      uint64_t off = r.U64();
-      uint32_t len = r.U32();
-      if (!r.Need(len) || f >= files.size()) return Status::Error(ErrorCode::kCorruptHeader, "undo journal damaged");
-      PX_RETURN_IF_ERROR(files[f]->Write(off, &j[r.pos], len));
-      r.pos += len;
-    }
-    if (!r.ok) return Status::Error(ErrorCode::kCorruptHeader, "undo journal damaged");
+    for (const Parsed::Range& g : p.saved) PX_RETURN_IF_ERROR(files[g.file]->Write(g.offset, g.bytes, g.size));
     for (size_t i = 0; i < files.size(); ++i) {
-      PX_RETURN_IF_ERROR(files[i]->Truncate(sizes[i]));
+      PX_RETURN_IF_ERROR(files[i]->Truncate(p.sizes[i]));
       PX_RETURN_IF_ERROR(files[i]->Sync());
     }
     *undone = true;

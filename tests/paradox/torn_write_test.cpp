@@ -112,6 +112,70 @@ TEST(UndoJournalTest, ShortenedFileComesBackWhole) {
   }
 }
 
+// Only the bytes that differ are saved and written: a whole-block write
+// that changes ten bytes leaves a journal of those ten, and cut short
+// after the journal it is undone to the very byte.
+TEST(UndoJournalTest, OnlyChangedBytesAreSavedAndWritten) {
+  const std::vector<uint8_t> original = Pattern(4096);
+  std::vector<uint8_t> block = original;
+  for (size_t i = 1000; i < 1010; ++i) block[i] ^= 0xFF;
+  for (bool old_known : {false, true}) {
+    SCOPED_TRACE(old_known ? "old bytes given" : "old bytes read");
+    for (int writes : {1, 1 << 30}) {  // stopped after the journal, or not
+      TornFileSystem fs;
+      fs.SetContents("t.db", original);
+      {
+        std::unique_ptr<File> db, journal;
+        ASSERT_TRUE(fs.Open("t.db", OpenMode::kExclusive, &db).ok());
+        ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
+        fs.budget.writes = writes;
+        FileWrite w{0, 0, block, old_known ? original.data() : nullptr};
+        Status st = ApplyChange(journal.get(), {{"t.db", db.get()}}, {w}, {-1}, false);
+        EXPECT_EQ(st.ok(), writes > 1);
+      }
+      fs.budget = Budget();
+      // Magic, length, the file and its length, one range of ten bytes,
+      // the checksum.
+      EXPECT_EQ(fs.Contents(JournalPath("t.db")).size(), 8u + 4 + 4 + 2 + 4 + 8 + 4 + 2 + 8 + 4 + 10 + 8);
+      bool undone = false;
+      ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+      EXPECT_EQ(undone, writes == 1);
+      EXPECT_TRUE(fs.Contents("t.db") == (writes == 1 ? original : block));
+    }
+  }
+}
+
+// A journal left by the first layout (FNV-1a checksum) is still undone.
+TEST(UndoJournalTest, FirstLayoutIsStillRecovered) {
+  const std::vector<uint8_t> original = Pattern(64);
+  std::vector<uint8_t> changed = original;
+  changed[10] = 0;
+  std::vector<uint8_t> j = {'P', 'X', 'U', 'N', 'D', 'O', '0', '1', 0, 0, 0, 0, 1, 0, 0, 0, 4, 0, 't', '.', 'P', 'X'};
+  auto put = [&](uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) j.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  put(original.size(), 8);
+  put(1, 4);  // one range: file 0, offset 8, four bytes
+  put(0, 2);
+  put(8, 8);
+  put(4, 4);
+  j.insert(j.end(), original.begin() + 8, original.begin() + 12);
+  uint32_t length = static_cast<uint32_t>(j.size() + 8);
+  for (int i = 0; i < 4; ++i) j[8 + i] = static_cast<uint8_t>(length >> (8 * i));
+  uint64_t h = 1469598103934665603ull;
+  for (uint8_t b : j) h = (h ^ b) * 1099511628211ull;
+  put(h, 8);
+  MemFileSystem fs;
+  fs.SetContents("t.PX", changed);
+  fs.SetContents(JournalPath("t.db"), j);
+  EXPECT_TRUE(JournalIsHot(&fs, "t.db"));
+  bool undone = false;
+  ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+  EXPECT_TRUE(undone);
+  EXPECT_TRUE(fs.Contents("t.PX") == original);
+  EXPECT_FALSE(fs.FileExists(JournalPath("t.db")));
+}
+
 // A keyed table (or not) of `rows` rows, four to a 1 KB block, with an
 // index of 1 KB blocks: a few hundred rows give an index of several blocks.
 std::vector<std::pair<std::string, std::vector<uint8_t>>> MakeTable(bool keyed, int rows) {
