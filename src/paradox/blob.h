@@ -15,6 +15,7 @@ class BlobFile {
   explicit BlobFile(std::unique_ptr<File> file) : owned_(std::move(file)), file_(owned_.get()) {}
   // Reads through a file someone else owns, which must outlive this.
   explicit BlobFile(File* file) : file_(file) {}
+  File* file() const { return file_; }
 
   // Reads the value a record points at into `out`. The value may lie wholly
   // in the record's leader, in a block of its own, or in a shared block.

@@ -94,7 +94,6 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
   // Walk the chain, gathering the matching rows of a run of blocks, and
   // delete them as one change; go on after the run in the changed chain.
   const size_t blocks_per_change = std::max<size_t>(1, kChangeBytes / h.block_size);
-  std::vector<uint8_t> block;
   uint16_t b = h.first_block;
   while (b != 0) {
     std::vector<RowPos> victims;
@@ -102,9 +101,10 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
     for (size_t n = 0; resume != 0 && n < blocks_per_change; ++n, resume = ed->next_block(resume)) {
       uint16_t count = ed->block_records(resume);
       if (count == 0) continue;
-      PX_RETURN_IF_ERROR(ed->ReadBlock(resume, &block));
+      const uint8_t* block = nullptr;
+      PX_RETURN_IF_ERROR(ed->Block(resume, &block));
       for (uint32_t s = 0; s < count; ++s)
-        if (matches(block.data() + 6 + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
+        if (matches(block + 6 + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
     }
     if (!victims.empty()) {
       AfterDelete after;

@@ -9,6 +9,13 @@
 
 namespace paradox {
 
+namespace {
+// Bytes of neighbouring blocks read and kept together (see Block): as
+// many as a purge gathers into one change.
+constexpr size_t kWindowBytes = 8u << 20;
+constexpr size_t kMinWindowBytes = 256u << 10;
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // RecordChain
 
@@ -27,13 +34,17 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
   for (uint16_t i = 0; i < h.primary_key_fields; ++i) key_size_ = static_cast<uint16_t>(key_size_ + h.fields[i].size);
   first_keys_.assign(nb * key_size_, 0);
 
-  // Every block header (and first key) in physical order, in large pieces.
-  const uint32_t per_read = std::max<uint32_t>(1, (1u << 20) / h.block_size);
+  // Every block header (and first key) in physical order: small blocks in
+  // large pieces, large ones (where copying the whole block would cost more
+  // than a read of its start) one by one.
+  const bool one_by_one = h.block_size >= 8192;
+  const uint32_t per_read = one_by_one ? 1 : std::max<uint32_t>(1, (1u << 20) / h.block_size);
+  const size_t span = 6 + size_t(key_size_);
   std::vector<uint8_t> buf;
   std::vector<int16_t> add(nb, 0);
   for (uint32_t b = 1; b <= h.file_blocks; b += per_read) {
     uint32_t n = std::min<uint32_t>(per_read, h.file_blocks - b + 1);
-    buf.assign(size_t(n) * h.block_size, 0);
+    buf.assign(one_by_one ? span : size_t(n) * h.block_size, 0);
     size_t got = 0;
     PX_RETURN_IF_ERROR(file_->Read(BlockOffset(static_cast<uint16_t>(b)), buf.size(), buf.data(), &got));
     for (uint32_t i = 0; i < n; ++i) {
@@ -83,12 +94,42 @@ Status RecordChain::ReadBlock(uint16_t b, std::vector<uint8_t>* out) const {
   return Status::OK();
 }
 
+Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
+  if (const uint8_t* kept = Kept(b)) {
+    *out = kept;
+    return Status::OK();
+  }
+  const uint32_t bs = header_.block_size;
+  window_blocks_ = 0;
+  if (b == 0 || b > header_.file_blocks)
+    return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
+        .With(path_);
+  // Small files get a small window: it never holds more than a sixteenth.
+  const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * bs / 16, kMinWindowBytes, kWindowBytes);
+  const uint32_t n = std::min<uint32_t>(std::max<uint32_t>(1, uint32_t(bytes / bs)), header_.file_blocks - b + 1u);
+  if (window_.size() < size_t(n) * bs) window_.resize(size_t(n) * bs);
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(file_->Read(BlockOffset(b), size_t(n) * bs, window_.data(), &got));
+  if (got == 0)
+    return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
+        .With(path_);
+  // A short last block reads as zeros at its end.
+  std::fill(window_.begin() + std::ptrdiff_t(got), window_.begin() + std::ptrdiff_t(size_t(n) * bs), 0);
+  window_first_ = b;
+  window_blocks_ = static_cast<uint32_t>((got + bs - 1) / bs);
+  *out = window_.data();
+  return Status::OK();
+}
+
 Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
   auto it = change->blocks.find(b);
   if (it == change->blocks.end()) {
-    std::vector<uint8_t> data;
-    PX_RETURN_IF_ERROR(ReadBlock(b, &data));
-    it = change->blocks.emplace(b, std::move(data)).first;
+    // A block outside the window is read alone: moving the window would
+    // drop the bytes that earlier images of the change replace.
+    std::vector<uint8_t> image;
+    if (const uint8_t* now = Kept(b)) image.assign(now, now + header_.block_size);
+    else PX_RETURN_IF_ERROR(ReadBlock(b, &image));
+    it = change->blocks.emplace(b, std::move(image)).first;
   }
   *out = &it->second;
   return Status::OK();
@@ -96,6 +137,12 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
 
 Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
   const TableHeader& h = header_;
+  // Bring the window to the blocks the change is about (a walk deleting
+  // row after row comes back to them), unless it holds them already.
+  if (!victims.empty() && change->blocks.empty() && Kept(victims.back().block) == nullptr) {
+    const uint8_t* unused = nullptr;
+    PX_RETURN_IF_ERROR(Block(victims.back().block, &unused));
+  }
   const uint32_t rs = h.record_size;
   Change& c = *change;
   auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
@@ -201,16 +248,30 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
 }
 
 void RecordChain::AddWrites(const Change& change, int file, std::vector<FileWrite>* writes) const {
-  for (const auto& [b, data] : change.blocks) writes->push_back(FileWrite{file, BlockOffset(b), data});
-  writes->push_back(FileWrite{file, 0, change.header});
+  // Neighbouring blocks go as one write.
+  for (auto it = change.blocks.begin(); it != change.blocks.end();) {
+    const uint16_t first = it->first;
+    FileWrite w{file, BlockOffset(first), it->second, Kept(first)};
+    uint16_t last = first;
+    for (++it; it != change.blocks.end() && it->first == last + 1; ++it) {
+      last = it->first;
+      w.bytes.insert(w.bytes.end(), it->second.begin(), it->second.end());
+    }
+    // The window holds neighbouring blocks side by side.
+    if (Kept(last) == nullptr) w.old = nullptr;
+    writes->push_back(std::move(w));
+  }
+  writes->push_back(FileWrite{file, 0, change.header, header_bytes_.data()});
 }
 
-void RecordChain::Commit(const Change& change) {
-  std::memcpy(header_bytes_.data(), change.header.data(), change.header.size());
-  header_.num_records = change.records;
-  header_.used_blocks = change.used;
-  header_.last_block = change.last_block;
-  header_.first_free_block = change.free_head;
+void RecordChain::Commit(const Change& c) {
+  for (const auto& [b, data] : c.blocks)
+    if (uint8_t* kept = InWindow(b)) std::memcpy(kept, data.data(), header_.block_size);
+  std::memcpy(header_bytes_.data(), c.header.data(), c.header.size());
+  header_.num_records = c.records;
+  header_.used_blocks = c.used;
+  header_.last_block = c.last_block;
+  header_.first_free_block = c.free_head;
 }
 
 // ---------------------------------------------------------------------------

@@ -67,7 +67,16 @@ class RecordChain {
   // Reads block `b` whole into `out`; a short last block reads as zeros at
   // its end.
   Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const;
-  // The image of block `b` in `change`, read from the file the first time.
+  // Block `b` as the file holds it, from a window of neighbouring blocks
+  // read together and kept in memory, so that walks and purges read each
+  // block once. Only this chain writes the file while an editor holds it,
+  // and Commit puts what a change wrote into the window, so what is kept
+  // stays true. `*out` (block_size bytes) lasts until the next call.
+  Status Block(uint16_t b, const uint8_t** out) const;
+  // Block `b` where it is kept in memory, else null.
+  const uint8_t* Kept(uint16_t b) const { return InWindow(b); }
+  // The image of block `b` in `change`, read the first time (from the
+  // window where it holds the block).
   Status Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const;
 
   // Plans the removal of the records at `victims` (ascending, distinct,
@@ -80,9 +89,11 @@ class RecordChain {
   // and must be loaded again.
   Status Remove(const std::vector<RowPos>& victims, Change* change);
 
-  // Appends the change's writes, as file number `file` of the change.
+  // Appends the change's writes, as file number `file` of the change, with
+  // the bytes they replace.
   void AddWrites(const Change& change, int file, std::vector<FileWrite>* writes) const;
-  // Takes the header of a change that has been written.
+  // Takes the header and the block images of a change that has been
+  // written.
   void Commit(const Change& change);
 
  private:
@@ -95,6 +106,15 @@ class RecordChain {
   std::vector<uint16_t> next_, prev_, count_;
   std::vector<uint8_t> in_chain_;
   std::vector<uint8_t> first_keys_;  // key_size_ bytes per block
+  uint8_t* InWindow(uint16_t b) const {
+    return b >= window_first_ && b - window_first_ < window_blocks_
+               ? window_.data() + size_t(b - window_first_) * header_.block_size
+               : nullptr;
+  }
+
+  // Blocks window_first_ .. + window_blocks_ - 1, as the file holds them.
+  mutable std::vector<uint8_t> window_;
+  mutable uint32_t window_first_ = 0, window_blocks_ = 0;
 };
 
 // The primary index of a record chain. Its entries are a function of the

@@ -148,12 +148,18 @@ void Table::ReleaseFiles() {
   reader_ = nullptr;
 }
 
-Status Table::ReadThrough(File* data, File* blobs, const TableHeader& header) {
+Status Table::ReadThrough(File* data, File* blobs, const TableHeader& header, uint64_t data_size) {
   file_.reset();
   reader_ = data;
   header_ = header;
-  blobs_.reset();
-  if (blobs != nullptr) blobs_ = std::make_unique<BlobFile>(blobs);
+  if (blobs_ == nullptr || blobs_->file() != blobs) {
+    blobs_.reset();
+    if (blobs != nullptr) blobs_ = std::make_unique<BlobFile>(blobs);
+  }
+  if (data_size != kUnknownSize) {
+    file_size_ = data_size;
+    return Status::OK();
+  }
   return data->Size(&file_size_);
 }
 
@@ -202,11 +208,15 @@ Status Cursor::Load(uint16_t b, const uint8_t** data) {
 
 void Cursor::SeekToEnd() { record_ = nullptr; }
 
-void Cursor::Refresh(const std::vector<uint16_t>& changed) {
+void Cursor::Refresh(const std::vector<uint16_t>& changed, const std::function<const uint8_t*(uint16_t)>& image) {
   const TableHeader& h = table_->header();
   for (uint16_t b : changed) {
     if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) continue;
     uint8_t* at = buffer_.data() + size_t(b - buffer_first_) * h.block_size;
+    if (const uint8_t* now = image ? image(b) : nullptr) {
+      std::memcpy(at, now, h.block_size);
+      continue;
+    }
     size_t got = 0;
     Status st = table_->ReadData(h.header_size + uint64_t(b - 1) * h.block_size, h.block_size, at, &got);
     if (!st.ok()) {

@@ -2,6 +2,7 @@
 // cursors that walk its records.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,10 +77,11 @@ class Table {
 
   // For changing the table through a TableEditor: closes this table's own
   // handles, so the editor can hold the files alone; ReadThrough then reads
-  // through the editor's handles with its header (call it again after each
-  // change); ReopenFiles takes own handles again.
+  // through the editor's handles with its header and the data file's
+  // length, where known (call it again after each change); ReopenFiles
+  // takes own handles again.
   void ReleaseFiles();
-  Status ReadThrough(File* data, File* blobs, const TableHeader& header);
+  Status ReadThrough(File* data, File* blobs, const TableHeader& header, uint64_t data_size);
   Status ReopenFiles();
 
  private:
@@ -121,9 +123,10 @@ class Cursor {
   // checks that the chain accounts for every record. Ends the walk when
   // there is no such record.
   void SeekTo(uint16_t b, uint32_t slot);
-  // Reads the given blocks again where the cursor keeps copies of them;
-  // Forget drops every copy.
-  void Refresh(const std::vector<uint16_t>& changed);
+  // Takes the given blocks again where the cursor keeps copies of them,
+  // from `image(b)` or, where that gives null, from the file; Forget drops
+  // every copy.
+  void Refresh(const std::vector<uint16_t>& changed, const std::function<const uint8_t*(uint16_t)>& image);
   void Forget() { buffer_blocks_ = 0; }
   // Ends the walk: the cursor stands past the last record.
   void SeekToEnd();

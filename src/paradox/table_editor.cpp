@@ -75,6 +75,7 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
   uint64_t size = 0;
   PX_RETURN_IF_ERROR(e->db_file_->Size(&size));
+  e->db_size_ = size;
   std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
   size_t got = 0;
   PX_RETURN_IF_ERROR(e->db_file_->Read(0, head.size(), head.data(), &got));
@@ -421,12 +422,12 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
   }
   PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
 
-  std::vector<ChangeFile> files = {{db_name_, db_file_.get()}};
+  std::vector<ChangeFile> files = {{db_name_, db_file_.get(), &db_size_}};
   std::vector<int64_t> truncate = {-1};
   std::vector<FileWrite> writes;
   db_.AddWrites(dbc, 0, &writes);
   if (h.keyed()) {
-    files.push_back({px_name_, px_file_.get()});
+    files.push_back({px_name_, px_file_.get(), &px_size_});
     truncate.push_back(-1);
     PX_RETURN_IF_ERROR(px_.Update(db_, dbc, 1, &writes, &truncate.back()));
   }
@@ -437,8 +438,8 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
     Secondary& s = *secondary_[i];
     PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
     const int xf = static_cast<int>(files.size());
-    files.push_back({s.x_name, s.x_file.get()});
-    files.push_back({s.y_name, s.y_file.get()});
+    files.push_back({s.x_name, s.x_file.get(), &s.x_size});
+    files.push_back({s.y_name, s.y_file.get(), &s.y_size});
     truncate.push_back(-1);
     truncate.push_back(-1);
     s.x.AddWrites(xc[i], xf, &writes);
@@ -495,6 +496,12 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
   // The deleted rows' keys stay in key_bytes_, unused.
   for (std::string_view key : keys) row_of_key_.erase(key);
   broken_ = false;
+  return Status::OK();
+}
+
+Status FollowEditor(const TableEditor& editor, Table* table, Cursor* cursor) {
+  PX_RETURN_IF_ERROR(table->ReadThrough(editor.data_file(), editor.blob_file(), editor.header(), editor.data_size()));
+  if (cursor != nullptr) cursor->Refresh(editor.changed_blocks(), [&](uint16_t b) { return editor.BlockImage(b); });
   return Status::OK();
 }
 

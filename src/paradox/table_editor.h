@@ -12,6 +12,7 @@
 #include "paradox/file.h"
 #include "paradox/header.h"
 #include "paradox/record_chain.h"
+#include "paradox/table.h"
 #include "paradox/status.h"
 
 namespace paradox {
@@ -51,6 +52,7 @@ class TableEditor {
   // The data file and the blob file (or null), open for reading through
   // the editor's handles.
   File* data_file() const { return db_file_.get(); }
+  uint64_t data_size() const { return db_size_; }
   File* blob_file() const { return mb_.get(); }
   const std::string& path() const { return db_path_; }
 
@@ -69,10 +71,15 @@ class TableEditor {
 
   // Reads block `b` whole into `out`.
   Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const { return db_.ReadBlock(b, out); }
+  // Block `b` as the file holds it, from the editor's memory where it can
+  // (see RecordChain::Block); `*out` lasts until the next call or change.
+  Status Block(uint16_t b, const uint8_t** out) const { return db_.Block(b, out); }
   // Chain links and record counts as they stand.
   uint16_t next_block(uint16_t b) const { return db_.next(b); }
-  // The data blocks the last change wrote.
+  // The data blocks the last change wrote, and what they hold now (null
+  // for a block the editor no longer keeps).
   const std::vector<uint16_t>& changed_blocks() const { return changed_; }
+  const uint8_t* BlockImage(uint16_t b) const { return db_.Kept(b); }
   uint16_t block_records(uint16_t b) const { return db_.count(b); }
   // The secondary indexes kept with the table (.Xnn/.XGn file names).
   std::vector<std::string> secondary_indexes() const;
@@ -86,6 +93,7 @@ class TableEditor {
     RecordChain x;
     ChainIndex y;
     bool y_exact = false;
+    uint64_t x_size = kUnknownSize, y_size = kUnknownSize;
     uint16_t key_at = 0;  // where the table's key starts in an .Xnn record
   };
 
@@ -100,6 +108,8 @@ class TableEditor {
   std::string db_name_, px_name_;
   std::unique_ptr<File> db_file_, px_file_, mb_, journal_;
   std::vector<std::unique_ptr<File>> held_;  // other files of the table, held only
+  // Lengths of the files a change writes, as the editor left them.
+  uint64_t db_size_ = kUnknownSize, px_size_ = kUnknownSize;
   RecordChain db_;
   ChainIndex px_;
   std::vector<std::unique_ptr<Secondary>> secondary_;
@@ -112,6 +122,12 @@ class TableEditor {
   std::vector<uint16_t> changed_;
   bool broken_ = false;
 };
+
+// After the editor took the files of `table` (see Table::ReleaseFiles) and
+// after each change it made: reads `table` through the editor's handles
+// and, when given, refreshes `cursor`'s copies of the blocks the last
+// change wrote.
+Status FollowEditor(const TableEditor& editor, Table* table, Cursor* cursor);
 
 template <typename Visit>
 Status TableEditor::ForEachRecord(Visit visit) {

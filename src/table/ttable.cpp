@@ -55,7 +55,7 @@ void TTable::TakeForChanges() {
     throw EDBEngineError(st);
   }
   editor_ = std::move(ed);
-  Check(table_->ReadThrough(editor_->data_file(), editor_->blob_file(), editor_->header()));
+  Check(paradox::FollowEditor(*editor_, table_.get(), nullptr));
   cursor_->Forget();  // another program may have changed what was read
   cursor_->SeekTo(at.block, at.slot);
   if (cursor_->Valid() && std::memcmp(cursor_->record(), seen.data(), rs) == 0) return;
@@ -85,8 +85,7 @@ void TTable::Delete() {
   }
   paradox::AfterDelete after;
   Check(editor_->Delete({paradox::RowPos{cursor_->block(), cursor_->slot()}}, /*sync=*/false, &after));
-  Check(table_->ReadThrough(editor_->data_file(), editor_->blob_file(), editor_->header()));
-  cursor_->Refresh(editor_->changed_blocks());
+  Check(paradox::FollowEditor(*editor_, table_.get(), cursor_.get()));
   if (after.has_next) cursor_->SeekTo(after.next.block, after.next.slot);
   else if (after.has_prev) cursor_->SeekTo(after.prev.block, after.prev.slot);
   else cursor_->SeekToEnd();

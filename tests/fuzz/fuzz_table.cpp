@@ -289,9 +289,8 @@ void ChangeCopies(const Files& files, bool read_cleanly) {
       s = ed->Delete({at}, false, &after);
       if (!s.ok()) break;
       ++deleted;
-      s = table->ReadThrough(ed->data_file(), ed->blob_file(), ed->header());
+      s = FollowEditor(*ed, table.get(), c.get());
       if (!s.ok()) break;
-      c->Refresh(ed->changed_blocks());
       if (after.has_next) c->SeekTo(after.next.block, after.next.slot);
       else if (after.has_prev) c->SeekTo(after.prev.block, after.prev.slot);
       else c->SeekToEnd();

@@ -294,8 +294,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
       st = ed->Delete({RowPos{c->block(), c->slot()}}, false, &after);
       EXPECT_TRUE(st.ok()) << what << ", row " << i << ": " << st.ToString();
       if (!st.ok()) return kept;
-      EXPECT_TRUE(t->ReadThrough(ed->data_file(), ed->blob_file(), ed->header()).ok());
-      c->Refresh(ed->changed_blocks());
+      EXPECT_TRUE(FollowEditor(*ed, t.get(), c.get()).ok());
       ++i;
       if (after.has_next) {
         c->SeekTo(after.next.block, after.next.slot);

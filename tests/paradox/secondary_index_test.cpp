@@ -193,8 +193,7 @@ std::vector<std::string> Walk(MemFileSystem* fs, const std::string& db, std::vec
     if (!st.ok()) break;
     rows.erase(std::find(rows.begin(), rows.end(), row));
     ExpectTable(fs, db, rows, code_page, "after deleting " + row);
-    EXPECT_TRUE(t->ReadThrough(ed->data_file(), ed->blob_file(), ed->header()).ok());
-    c->Refresh(ed->changed_blocks());
+    EXPECT_TRUE(FollowEditor(*ed, t.get(), c.get()).ok());
     if (after.has_next) c->SeekTo(after.next.block, after.next.slot);
     else if (after.has_prev) c->SeekTo(after.prev.block, after.prev.slot);
     else c->SeekToEnd();
