@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "bench_util.h"
 #include "cleaning/cleaner.h"
 #include "paradox/engine.h"
 #include "paradox/file.h"
@@ -35,25 +36,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CurrentKiB;
+using bench::PeakKiB;
+using bench::Seconds;
 namespace fs = std::filesystem;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-long PeakKiB() {
-  struct rusage ru;
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;
-}
-
-long CurrentKiB() {
-  long pages = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // One plain pass over the file: read it, and with `to` also write it.
 double Plain(const std::string& from, const std::string& to) {
@@ -141,12 +128,6 @@ bool WriteSample(const fs::path& path, uint64_t rows, bool keyed) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void CopyFolder(const fs::path& from, const fs::path& to) {
-  fs::remove_all(to);
-  fs::create_directories(to);
-  for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), to / e.path().filename());
-}
-
 struct SizeResult {
   uint64_t rows = 0, bytes = 0;
   double read = 0, read_write = 0;
@@ -192,7 +173,7 @@ int main(int argc, char** argv) {
     s.best.analysis = s.best.sort = s.best.deletion = 1e9;
     for (int run = 0; run < runs; ++run) {
       const fs::path work = base / "work";
-      CopyFolder(source.parent_path(), work);
+      bench::CopyFolder(source.parent_path(), work);
       Plain((work / "AdvBlock.db").string(), "");  // the copy into the cache too
       Measure m;
       if (!RunPasses((work / "AdvBlock.db").string(), &m)) {

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "paradox/engine.h"
 #include "paradox/file.h"
 #include "table/tquery.h"
@@ -36,34 +37,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CurrentKiB;
+using bench::DropCaches;
+using bench::PeakKiB;
+using bench::Seconds;
 namespace fs = std::filesystem;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-long PeakKiB() {
-  struct rusage ru;
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;
-}
-
-long CurrentKiB() {
-  long pages = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Empties the system's file cache; false when not allowed.
-bool DropCaches() {
-  sync();
-  FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
-  if (f == nullptr) return false;
-  bool ok = std::fputs("3\n", f) >= 0;
-  return std::fclose(f) == 0 && ok;
-}
 
 double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {
   std::vector<char> buf(1 << 20);
@@ -118,15 +97,6 @@ Measured InChild(Work work) {
   return m;
 }
 
-// Copies the table's files and puts the copies on disk, so that a
-// measurement's own syncs do not pay for writing out the copy.
-void Copy(const fs::path& from, const fs::path& to) {
-  fs::remove_all(to);
-  fs::create_directories(to);
-  for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), to / e.path().filename());
-  sync();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,7 +136,7 @@ int main(int argc, char** argv) {
   }
 
   fs::path work = base / "work";
-  Copy(src, work);
+  bench::CopyFolder(src, work);
   const std::string from = (src / "AdvBlock.db").string(), to = (work / "copy.bin").string();
   double plain = 1e9, plain_sync = 1e9;
   if (cold) {
@@ -192,7 +162,7 @@ int main(int argc, char** argv) {
     return q.RowsAffected();
   });
 
-  Copy(src, work);
+  bench::CopyFolder(src, work);
   if (cold) DropCaches();
   if (only != "purge") walk = InChild([&]() -> long {
     dataset::TTable t;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "paradox/file.h"
 #include "table/block_rec.h"
 #include "table/tquery.h"
@@ -30,35 +31,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// Empties the system's file cache; false when not allowed.
-bool DropCaches() {
-  sync();
-  FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
-  if (f == nullptr) return false;
-  bool ok = std::fputs("3\n", f) >= 0;
-  return std::fclose(f) == 0 && ok;
-}
-
-long PeakKiB() {
-  struct rusage ru;
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;
-}
-
-long CurrentKiB() {
-  long pages = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+using bench::Clock;
+using bench::CurrentKiB;
+using bench::DropCaches;
+using bench::PeakKiB;
+using bench::Seconds;
 
 double PlainRead(const std::string& path, uint64_t* bytes) {
   std::vector<char> buf(1 << 20);
