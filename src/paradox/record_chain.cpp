@@ -121,6 +121,12 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
   return Status::OK();
 }
 
+Status RecordChain::Approach(uint16_t b) const {
+  if (Kept(b) != nullptr) return Status::OK();
+  const uint8_t* unused = nullptr;
+  return Block(b, &unused);
+}
+
 Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
   auto it = change->blocks.find(b);
   if (it == change->blocks.end()) {
@@ -137,12 +143,6 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
 
 Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
   const TableHeader& h = header_;
-  // Bring the window to the blocks the change is about (a walk deleting
-  // row after row comes back to them), unless it holds them already.
-  if (!victims.empty() && change->blocks.empty() && Kept(victims.back().block) == nullptr) {
-    const uint8_t* unused = nullptr;
-    PX_RETURN_IF_ERROR(Block(victims.back().block, &unused));
-  }
   const uint32_t rs = h.record_size;
   Change& c = *change;
   auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {

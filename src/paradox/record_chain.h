@@ -73,6 +73,10 @@ class RecordChain {
   // and Commit puts what a change wrote into the window, so what is kept
   // stays true. `*out` (block_size bytes) lasts until the next call.
   Status Block(uint16_t b, const uint8_t** out) const;
+  // Brings the window to block `b` unless it holds it already: called
+  // before a change takes its first image, for the blocks it is about (a
+  // walk deleting row after row comes back to them).
+  Status Approach(uint16_t b) const;
   // Block `b` where it is kept in memory, else null.
   const uint8_t* Kept(uint16_t b) const { return InWindow(b); }
   // The image of block `b` in `change`, read the first time (from the

@@ -407,6 +407,7 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
   // The links change in place: should anything fail from here on, the
   // editor is marked broken and must be reopened, which reads them afresh.
   broken_ = true;
+  PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
   RecordChain::Change dbc;
   // The table's key of every victim, taken before the records go: the
   // secondary indexes find their entries by it.
