@@ -455,7 +455,11 @@ Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& ch
   // Counts go down along each block's path to the root; a block's first key
   // (changed or not) passes up while its entry is the first of its block.
   const uint16_t ks = data.key_size();
-  std::map<uint16_t, bool> dirty;
+  const size_t bs = header_.block_size;
+  auto block_at = [&](uint16_t ib) { return header_.header_size + size_t(ib - 1) * bs; };
+  // Each index block as it was, before its first entry changes: the
+  // journal saves those bytes without reading them back.
+  before_.clear();
   for (size_t t = 0; t < change.touched.size(); ++t) {
     uint16_t b = change.touched[t];
     int32_t removed = change.old_count[t] - data.count(b);
@@ -463,19 +467,21 @@ Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& ch
     if (r.block == 0) return Status::Error(ErrorCode::kCorruptIndex, "no index entry for a changed block").With(path_);
     bool pass_key = true;
     while (r.block != 0) {
+      if (before_.count(r.block) == 0) {
+        const uint8_t* at = bytes_.data() + block_at(r.block);
+        before_.emplace(r.block, std::vector<uint8_t>(at, at + bs));
+      }
       uint8_t* e = Entry(r.block, r.index);
       int32_t c = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
       EncodeFlippedInt(e + ks + 2, c - removed, 2);
       if (pass_key) std::memcpy(e, data.first_key(b), ks);
-      dirty[r.block] = true;
       pass_key = pass_key && r.index == 0;
       r = parent_of_[r.block];
     }
   }
-  for (const auto& [ib, unused] : dirty) {
-    size_t at = header_.header_size + size_t(ib - 1) * header_.block_size;
-    auto from = bytes_.begin() + static_cast<std::ptrdiff_t>(at);
-    writes->push_back(FileWrite{file, at, std::vector<uint8_t>(from, from + header_.block_size)});
+  for (const auto& [ib, old] : before_) {
+    auto from = bytes_.begin() + static_cast<std::ptrdiff_t>(block_at(ib));
+    writes->push_back(FileWrite{file, block_at(ib), std::vector<uint8_t>(from, from + bs), old.data()});
   }
   return Status::OK();
 }

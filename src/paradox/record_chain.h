@@ -174,6 +174,7 @@ class ChainIndex {
   std::vector<EntryRef> leaf_of_;    // by data block
   std::vector<EntryRef> parent_of_;  // by index block
   std::vector<uint8_t> pending_;     // a whole new image, until Commit
+  std::map<uint16_t, std::vector<uint8_t>> before_;  // blocks the last Update changed, as they were
   bool rebuilt_ = false;             // the last Update planned pending_
 };
 
