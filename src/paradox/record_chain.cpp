@@ -251,12 +251,12 @@ void RecordChain::AddWrites(const Change& change, int file, std::vector<FileWrit
   // Neighbouring blocks go as one write.
   for (auto it = change.blocks.begin(); it != change.blocks.end();) {
     const uint16_t first = it->first;
-    FileWrite w{file, BlockOffset(first), it->second, Kept(first)};
+    auto end = std::next(it);
     uint16_t last = first;
-    for (++it; it != change.blocks.end() && it->first == last + 1; ++it) {
-      last = it->first;
-      w.bytes.insert(w.bytes.end(), it->second.begin(), it->second.end());
-    }
+    while (end != change.blocks.end() && end->first == last + 1) last = (end++)->first;
+    FileWrite w{file, BlockOffset(first), {}, Kept(first)};
+    w.bytes.reserve(size_t(last - first + 1) * header_.block_size);
+    for (; it != end; ++it) w.bytes.insert(w.bytes.end(), it->second.begin(), it->second.end());
     // The window holds neighbouring blocks side by side.
     if (Kept(last) == nullptr) w.old = nullptr;
     writes->push_back(std::move(w));
