@@ -36,10 +36,7 @@
 
 namespace {
 
-using bench::Clock;
-using bench::CurrentKiB;
-using bench::PeakKiB;
-using bench::Seconds;
+using namespace bench;  // time, memory, cache and copy helpers
 namespace fs = std::filesystem;
 
 // One plain pass over the file: read it, and with `to` also write it.

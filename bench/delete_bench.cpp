@@ -37,11 +37,7 @@
 
 namespace {
 
-using bench::Clock;
-using bench::CurrentKiB;
-using bench::DropCaches;
-using bench::PeakKiB;
-using bench::Seconds;
+using namespace bench;  // time, memory, cache and copy helpers
 namespace fs = std::filesystem;
 
 double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {

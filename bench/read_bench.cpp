@@ -31,11 +31,7 @@
 
 namespace {
 
-using bench::Clock;
-using bench::CurrentKiB;
-using bench::DropCaches;
-using bench::PeakKiB;
-using bench::Seconds;
+using namespace bench;  // time, memory, cache and copy helpers
 
 double PlainRead(const std::string& path, uint64_t* bytes) {
   std::vector<char> buf(1 << 20);
