@@ -21,7 +21,7 @@ using testing::TableOptions;
 
 constexpr int32_t kHour = 3600000;
 
-class AnalysisTest : public ::testing::Test {
+class AnalysisTest : public testing::PassTest {
  protected:
   bool Analyse(const std::string& path) {
     state.FTablePath = path;
@@ -32,12 +32,6 @@ class AnalysisTest : public ::testing::Test {
     for (int i = 0; i < state.FDupList.Count(); ++i) out.push_back(*state.FDupList[i]);
     return out;
   }
-
-  TPassState state;
-  dataset::TQuery Query;
-  dataset::TTable Table;
-  testing::RecordedProgress progress;
-  TCleaner cleaner{state, Query, Table, progress, paradox::SystemDateFormat()};
 };
 
 TEST_F(AnalysisTest, RunsOfRepeatsAndRowsBetweenThem) {

@@ -18,7 +18,7 @@ using testing::TableOptions;
 
 constexpr int32_t kHour = 3600000;
 
-class DeletionTest : public ::testing::Test {
+class DeletionTest : public testing::PassTest {
  protected:
   // The analysis and sort that enable the deletion in the window.
   void Analyse(const std::string& path) {
@@ -38,12 +38,7 @@ class DeletionTest : public ::testing::Test {
     return rec;
   }
 
-  TPassState state;
-  dataset::TQuery Query;
-  dataset::TTable Table;
-  testing::RecordedProgress progress;
   testing::RecordedMessages messages;
-  TCleaner cleaner{state, Query, Table, progress, paradox::SystemDateFormat()};
 };
 
 TEST_F(DeletionTest, EveryListedRecordFindsItsRow) {

@@ -1,7 +1,9 @@
 // Tables and fakes for the pass tests: AdvBlock tables written with the
-// engine in a fresh folder per test, and a progress display that records
-// what it is asked to show.
+// engine in a fresh folder per test, a progress display that records what
+// it is asked to show, and a fixture holding a cleaner over them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -10,6 +12,9 @@
 
 #include "cleaning/cleaner.h"
 #include "cleaning/progress.h"
+#include "paradox/engine.h"
+#include "table/tquery.h"
+#include "table/ttable.h"
 
 namespace cleaning::testing {
 
@@ -58,6 +63,17 @@ struct RecordedProgress : ProgressReport {
 struct RecordedMessages : OperatorMessages {
   std::vector<std::pair<MessageKind, std::string>> shown;
   void ShowMessage(MessageKind kind, const std::string& text) override { shown.emplace_back(kind, text); }
+};
+
+// The passes' state and data sets, as the main window holds them, with a
+// cleaner over them that reports to a recorded progress display.
+class PassTest : public ::testing::Test {
+ protected:
+  TPassState state;
+  dataset::TQuery Query;
+  dataset::TTable Table;
+  RecordedProgress progress;
+  TCleaner cleaner{state, Query, Table, progress, paradox::SystemDateFormat()};
 };
 
 // Day counts used by the tests.
