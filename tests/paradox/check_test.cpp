@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "../support/fixture_files.h"
+#include "../support/text.h"
 #include "paradox/bytes.h"
 #include "paradox/header.h"
 #include "paradox/table_writer.h"
@@ -27,6 +29,11 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::Not;
+using testsupport::FixturesPresent;
+using testsupport::LowerAscii;
+using testsupport::PathFromUtf8;
+using testsupport::ReadWholeFile;
+using testsupport::Utf8;
 
 std::vector<std::string> Check(FileSystem* fs, const std::string& path) {
   std::vector<std::string> problems;
@@ -493,23 +500,13 @@ TEST(CheckWritten, EveryVersionAndShapeChecksClean) {
 // ---------------------------------------------------------------------------
 // Real tables.
 
-namespace stdfs = std::filesystem;
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // The .DB files of the fixtures, as UTF-8 paths.
 std::vector<std::string> FixtureTables() {
   std::vector<std::string> out;
-  std::string root = ADVCLEAN_FIXTURES_DIR;
   std::error_code ec;
-  for (stdfs::recursive_directory_iterator it(stdfs::path(std::u8string(root.begin(), root.end())), ec), end;
-       !ec && it != end; it.increment(ec)) {
-    std::u8string u = it->path().generic_u8string();
-    std::string p(u.begin(), u.end());
-    if (Lower(it->path().extension().string()) == ".db") out.push_back(p);
+  for (std::filesystem::recursive_directory_iterator it(PathFromUtf8(ADVCLEAN_FIXTURES_DIR), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (LowerAscii(it->path().extension().string()) == ".db") out.push_back(Utf8(it->path()));
   }
   std::sort(out.begin(), out.end());
   return out;
@@ -522,15 +519,11 @@ void CopyTable(const std::string& db_path, MemFileSystem* fs) {
   SplitPath(db_path, &dir, &name);
   std::vector<std::string> names;
   ASSERT_TRUE(FileSystem::Default()->ListDir(dir, &names).ok());
-  const std::string stem = Lower(name.substr(0, name.rfind('.') + 1));
+  const std::string stem = LowerAscii(name.substr(0, name.rfind('.') + 1));
   for (const std::string& n : names) {
-    if (Lower(n.substr(0, n.rfind('.') + 1)) != stem) continue;
-    std::unique_ptr<File> f;
-    uint64_t size = 0;
-    size_t got = 0;
-    ASSERT_TRUE(FileSystem::Default()->Open(JoinPath(dir, n), OpenMode::kRead, &f).ok() && f->Size(&size).ok());
-    Bytes b(static_cast<size_t>(size));
-    ASSERT_TRUE(f->Read(0, b.size(), b.data(), &got).ok());
+    if (LowerAscii(n.substr(0, n.rfind('.') + 1)) != stem) continue;
+    Bytes b;
+    ASSERT_TRUE(ReadWholeFile(JoinPath(dir, n), &b).ok());
     fs->SetContents(n, b);
   }
 }
@@ -538,10 +531,7 @@ void CopyTable(const std::string& db_path, MemFileSystem* fs) {
 class CheckFixtures : public testing::Test {
  protected:
   void SetUp() override {
-    std::error_code ec;
-    std::string root = ADVCLEAN_FIXTURES_DIR;
-    if (!stdfs::is_directory(stdfs::path(std::u8string(root.begin(), root.end())), ec))
-      GTEST_SKIP() << "shared fixtures not found at " << ADVCLEAN_FIXTURES_DIR << ", skipping";
+    if (!FixturesPresent()) GTEST_SKIP() << "shared fixtures not found at " << ADVCLEAN_FIXTURES_DIR << ", skipping";
   }
 };
 
@@ -555,7 +545,7 @@ TEST_F(CheckFixtures, RealTablesCheckCleanButForKnownDeviations) {
     SCOPED_TRACE(t);
     std::string dir, name;
     SplitPath(t, &dir, &name);
-    name = Lower(name);
+    name = LowerAscii(name);
     std::vector<std::string> problems;
     Status st = CheckTable(FileSystem::Default(), t, &problems);
     if (name == "encrypted.db" || name == "encrypted35.db" || name == "parameters.db") {
@@ -584,7 +574,7 @@ TEST_F(CheckFixtures, RepairRebuildsRealIndexes) {
     std::vector<std::string> problems;
     if (!CheckTable(&fs, name, &problems).ok()) continue;  // password protected
     for (const std::string& n : names) {
-      std::string ext = Lower(n.substr(n.rfind('.') + 1));
+      std::string ext = LowerAscii(n.substr(n.rfind('.') + 1));
       if (ext != "px" && ext[0] != 'y') continue;
       Bytes b = fs.Contents(n);
       b[hdr::kNumRecords] += 1;

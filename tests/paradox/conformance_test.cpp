@@ -14,8 +14,10 @@
 #include <system_error>
 #include <vector>
 
+#include "../support/fixture_files.h"
 #include "../support/json.h"
 #include "../support/sha256.h"
+#include "../support/text.h"
 #include "paradox/codepage.h"
 #include "paradox/file.h"
 #include "paradox/header.h"
@@ -26,47 +28,11 @@ namespace paradox {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::Hex;
 using testsupport::Json;
-
-// Paths are UTF-8 throughout; std::filesystem is only asked to walk folders.
-fs::path PathFromUtf8(std::string_view s) { return fs::path(std::u8string(s.begin(), s.end())); }
-
-std::string Utf8(const fs::path& p) {
-  std::u8string u = p.generic_u8string();
-  return std::string(u.begin(), u.end());
-}
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
-Status ReadWholeFile(const std::string& path, std::string* out) {
-  std::unique_ptr<File> file;
-  PX_RETURN_IF_ERROR(FileSystem::Default()->Open(path, OpenMode::kRead, &file));
-  uint64_t size = 0;
-  PX_RETURN_IF_ERROR(file->Size(&size));
-  out->assign(static_cast<size_t>(size), '\0');
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(file->Read(0, out->size(), reinterpret_cast<uint8_t*>(out->data()), &got));
-  out->resize(got);
-  return Status::OK();
-}
-
-std::string Hex(const uint8_t* p, size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s.push_back(kDigits[p[i] >> 4]);
-    s.push_back(kDigits[p[i] & 15]);
-  }
-  return s;
-}
+using testsupport::PathFromUtf8;
+using testsupport::ReadWholeFile;
+using testsupport::Utf8;
 
 std::string Base64(std::string_view data) {
   static const char kAlphabet[] =
@@ -130,33 +96,19 @@ void PrintTo(const FixtureTable& t, std::ostream* os) { *os << t.name; }
 
 std::vector<FixtureTable> FindFixtureTables() {
   std::vector<FixtureTable> out;
-  const fs::path root = PathFromUtf8(ADVCLEAN_FIXTURES_DIR);
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) {
+  if (!testsupport::FixturesPresent()) {
     out.push_back({"SharedFixtures", "", ""});
     return out;
   }
+  const fs::path root = PathFromUtf8(ADVCLEAN_FIXTURES_DIR);
   const std::string_view suffix = ".expected.json";
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code ec2;
-    if (!it->is_regular_file(ec2)) continue;
-    const std::string file = Utf8(it->path().filename());
-    if (file.size() <= suffix.size() || !EndsWith(file, suffix)) continue;
-    const std::string stem = file.substr(0, file.size() - suffix.size());
-
+  for (const testsupport::ExpectedTable& e : testsupport::FindExpectedTables()) {
     FixtureTable t;
-    t.expected = Utf8(it->path());
-    // Real tables come with any case of extension (.db, .DB).
-    for (const auto& entry : fs::directory_iterator(it->path().parent_path(), ec2)) {
-      if (LowerAscii(Utf8(entry.path().filename())) == LowerAscii(stem + ".db"))
-        t.table = Utf8(entry.path());
-    }
-    std::string rel = Utf8(it->path().lexically_relative(root));
+    t.expected = Utf8(e.expected);
+    t.table = e.db;
+    std::string rel = Utf8(e.expected.lexically_relative(root));
     rel.resize(rel.size() - suffix.size());
-    for (char c : rel) {
-      bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      t.name.push_back(alnum ? c : '_');
-    }
+    t.name = testsupport::TestName(rel);
     out.push_back(std::move(t));
   }
   std::sort(out.begin(), out.end(),

@@ -11,16 +11,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <new>
 #include <ostream>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "../support/fixture_files.h"
+#include "../support/text.h"
 #include "paradox/codepage.h"
 #include "paradox/file.h"
 #include "paradox/header.h"
@@ -83,6 +83,9 @@ static void PrintTo(ErrorCode code, std::ostream* os) {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::FixturesPresent;
+using testsupport::Hex;
+using testsupport::ReadWholeFile;
 
 // A table read from memory allocates its read-ahead buffer and little else.
 constexpr size_t kAllocationLimit = 16u << 20;
@@ -100,17 +103,6 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
 uint32_t Get32(const Bytes& b, size_t at) {
   return uint32_t{b.at(at)} | (uint32_t{b.at(at + 1)} << 8) | (uint32_t{b.at(at + 2)} << 16) |
          (uint32_t{b.at(at + 3)} << 24);
-}
-
-std::string Hex(const void* data, size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s.push_back(kDigits[p[i] >> 4]);
-    s.push_back(kDigits[p[i] & 15]);
-  }
-  return s;
 }
 
 // ---------------------------------------------------------------------------
@@ -807,23 +799,7 @@ TEST(DamagedTableChain, ChainRunsIntoFreeBlock) {
 
 std::string FixturePath(const std::string& rel) { return std::string(ADVCLEAN_FIXTURES_DIR) + "/" + rel; }
 
-bool ReadFixture(const std::string& rel, Bytes* out) {
-  std::unique_ptr<File> file;
-  if (!FileSystem::Default()->Open(FixturePath(rel), OpenMode::kRead, &file).ok()) return false;
-  uint64_t size = 0;
-  if (!file->Size(&size).ok()) return false;
-  out->assign(static_cast<size_t>(size), 0);
-  size_t got = 0;
-  if (!file->Read(0, out->size(), out->data(), &got).ok()) return false;
-  out->resize(got);
-  return true;
-}
-
-bool FixturesPresent() {
-  std::error_code ec;
-  std::string dir = ADVCLEAN_FIXTURES_DIR;
-  return std::filesystem::is_directory(std::filesystem::path(std::u8string(dir.begin(), dir.end())), ec);
-}
+bool ReadFixture(const std::string& rel, Bytes* out) { return ReadWholeFile(FixturePath(rel), out).ok(); }
 
 // A table with one blob field and its .MB, and where the blob pointers are.
 struct BlobTable {

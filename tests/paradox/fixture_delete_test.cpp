@@ -9,18 +9,18 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "../support/fixture_files.h"
 #include "../support/json.h"
 #include "../support/sha256.h"
+#include "../support/text.h"
 #include "paradox/check.h"
 #include "paradox/codepage.h"
 #include "paradox/delete_statement.h"
@@ -33,33 +33,11 @@
 namespace paradox {
 namespace {
 
-namespace fs = std::filesystem;
+using testsupport::Hex;
 using testsupport::Json;
-
-fs::path PathFromUtf8(std::string_view s) { return fs::path(std::u8string(s.begin(), s.end())); }
-
-std::string Utf8(const fs::path& p) {
-  std::u8string u = p.generic_u8string();
-  return std::string(u.begin(), u.end());
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-Status ReadWholeFile(const std::string& path, std::vector<uint8_t>* out) {
-  std::unique_ptr<File> file;
-  PX_RETURN_IF_ERROR(FileSystem::Default()->Open(path, OpenMode::kRead, &file));
-  uint64_t size = 0;
-  PX_RETURN_IF_ERROR(file->Size(&size));
-  out->assign(static_cast<size_t>(size), 0);
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(file->Read(0, out->size(), out->data(), &got));
-  out->resize(got);
-  return Status::OK();
-}
+using testsupport::LowerAscii;
+using testsupport::ReadWholeFile;
+using testsupport::Utf8;
 
 // A fixture table: its .db and every file of the same name beside it.
 struct Fixture {
@@ -73,28 +51,15 @@ void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name; }
 
 std::vector<Fixture> FindFixtures() {
   std::vector<Fixture> out;
-  const fs::path root = PathFromUtf8(ADVCLEAN_FIXTURES_DIR);
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) return {Fixture{"NoFixtures", "", "", {}}};
-  const std::string suffix = ".expected.json";
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code ec2;
-    const std::string file = Utf8(it->path().filename());
-    if (!it->is_regular_file(ec2) || file.size() <= suffix.size() ||
-        file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
-      continue;
-    const std::string stem = file.substr(0, file.size() - suffix.size());
+  if (!testsupport::FixturesPresent()) return {Fixture{"NoFixtures", "", "", {}}};
+  for (const testsupport::ExpectedTable& e : testsupport::FindExpectedTables()) {
+    if (e.db.empty()) continue;
     Fixture f;
-    f.expected = Utf8(it->path());
-    for (const auto& e : fs::directory_iterator(it->path().parent_path(), ec2)) {
-      const std::string n = Utf8(e.path().filename());
-      const size_t dot = n.rfind('.');
-      if (dot == std::string::npos || Lower(n.substr(0, dot)) != Lower(stem) || n == file) continue;
-      if (Lower(n.substr(dot)) == ".db") f.db = n;
-      f.files.push_back(Utf8(e.path()));
-    }
-    if (f.db.empty()) continue;
-    for (char c : stem) f.name.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    f.expected = Utf8(e.expected);
+    std::string dir;
+    SplitPath(e.db, &dir, &f.db);
+    f.files = e.files;
+    f.name = testsupport::TestName(e.stem);
     while (std::any_of(out.begin(), out.end(), [&](const Fixture& o) { return o.name == f.name; })) f.name += "_";
     out.push_back(std::move(f));
   }
@@ -105,16 +70,6 @@ std::vector<Fixture> FindFixtures() {
 
 // ---------------------------------------------------------------------------
 // Values against the expected file's rendering of them.
-
-std::string Hex(const uint8_t* p, size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s.push_back(kDigits[p[i] >> 4]);
-    s.push_back(kDigits[p[i] & 15]);
-  }
-  return s;
-}
 
 bool SameValue(const Table& t, int index, const uint8_t* rec, const Json& want, int code_page) {
   const Field& f = t.fields()[size_t(index)];
@@ -209,7 +164,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
 
   bool HasSecondaryIndexes() const {
     for (const auto& [name, bytes] : originals_) {
-      std::string ext = Lower(name.substr(name.rfind('.') + 1));
+      std::string ext = LowerAscii(name.substr(name.rfind('.') + 1));
       if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') && std::isxdigit(static_cast<unsigned char>(ext[1])))
         return true;
       if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') && ext[1] == 'g') return true;
@@ -218,7 +173,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
   }
   bool HasValidityFile() const {
     for (const auto& [name, bytes] : originals_)
-      if (Lower(name.substr(name.rfind('.') + 1)) == "val") return true;
+      if (LowerAscii(name.substr(name.rfind('.') + 1)) == "val") return true;
     return false;
   }
 

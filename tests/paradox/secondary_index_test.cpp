@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../support/json.h"
+#include "../support/text.h"
 #include "paradox/bytes.h"
 #include "paradox/check.h"
 #include "paradox/codepage.h"
@@ -30,13 +31,8 @@ namespace paradox {
 namespace {
 
 using testsupport::Json;
+using testsupport::LowerAscii;
 using Files = std::map<std::string, std::vector<uint8_t>>;
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 Files Snapshot(MemFileSystem* fs) {
   std::vector<std::string> names;
@@ -223,9 +219,9 @@ void LoadFixture(const Fixture& f, MemFileSystem* fs, std::vector<std::string>* 
   const std::string dir = std::string(ADVCLEAN_FIXTURES_DIR) + "/" + f.dir;
   std::vector<std::string> names;
   ASSERT_TRUE(FileSystem::Default()->ListDir(dir, &names).ok());
-  const std::string stem = Lower(f.stem) + ".";
+  const std::string stem = LowerAscii(f.stem) + ".";
   for (const std::string& n : names) {
-    std::string ln = Lower(n);
+    std::string ln = LowerAscii(n);
     if (ln.compare(0, stem.size(), stem) != 0 || ln.find(".expected.json") != std::string::npos) continue;
     if (f.drop_val && ln.size() > 4 && ln.substr(ln.size() - 4) == ".val") continue;
     fs->SetContents(n, ReadHostFile(dir + "/" + n));
@@ -264,7 +260,7 @@ class FixtureTest : public ::testing::TestWithParam<Fixture> {
   std::vector<std::string> IndexFiles(MemFileSystem* fs) {
     std::vector<std::string> xs;
     for (auto& [n, unused] : Snapshot(fs)) {
-      std::string ext = Lower(n.substr(n.rfind('.') + 1));
+      std::string ext = LowerAscii(n.substr(n.rfind('.') + 1));
       if (ext.size() == 3 && ext[0] == 'x') xs.push_back(n);
     }
     return xs;
