@@ -19,6 +19,7 @@
 #include "paradox/bytes.h"
 #include "paradox/header.h"
 #include "paradox/table_writer.h"
+#include "table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -54,20 +55,6 @@ void SetCount(Bytes& f, uint32_t b, int n) {
   StoreLE16(&f[BlockAt(f, b) + 4], static_cast<uint16_t>((n - 1) * RecordSize(f)));
 }
 
-// Writes a table of `rows` records filled by `fill`.
-void Write(MemFileSystem* fs, const std::string& path, std::vector<FieldDef> fields, const CreateOptions& o, int rows,
-           const std::function<void(RecordBuilder*, int)>& fill) {
-  std::unique_ptr<TableWriter> w;
-  ASSERT_TRUE(TableWriter::Create(fs, path, std::move(fields), o, &w).ok());
-  RecordBuilder rb(w->fields());
-  for (int i = 0; i < rows; ++i) {
-    rb.Clear();
-    fill(&rb, i);
-    ASSERT_TRUE(w->Append(rb.data()).ok()) << path << " row " << i;
-  }
-  ASSERT_TRUE(w->Finish().ok());
-}
-
 // Table T.DB: Key (Long, the primary key), Name (Alpha 12), Day (Date) in
 // 1 KB blocks, so that 6000 rows fill 120 blocks and the .PX has two
 // levels; a secondary index T.X02/T.Y02 on Name; and a T.VAL.
@@ -79,24 +66,25 @@ void WriteSample(MemFileSystem* fs) {
   CreateOptions o;
   o.block_size = 1024;
   o.key_fields = 1;
-  Write(fs, "T.DB", {{"Key", FieldType::kLong, 4}, {"Name", FieldType::kAlpha, 12}, {"Day", FieldType::kDate, 4}}, o,
-        kRows, [](RecordBuilder* rb, int i) {
-          rb->SetInt(0, 2 * i);
-          rb->SetAlpha(1, NameOf(i));
-          rb->SetInt(2, 734000 + i);
-        });
+  WriteTable(fs, "T.DB", {{"Key", FieldType::kLong, 4}, {"Name", FieldType::kAlpha, 12}, {"Day", FieldType::kDate, 4}},
+             o, kRows, [](RecordBuilder* rb, int i) {
+               rb->SetInt(0, 2 * i);
+               rb->SetAlpha(1, NameOf(i));
+               rb->SetInt(2, 734000 + i);
+             });
   // The secondary index is written as a keyed table over (Name, Key, hint)
   // and given the file types and stamp of an .Xnn/.Ynn pair.
   std::vector<std::pair<std::string, int>> by_name;
   for (int i = 0; i < kRows; ++i) by_name.emplace_back(NameOf(i), i);
   std::sort(by_name.begin(), by_name.end());
   o.key_fields = 2;
-  Write(fs, "SEC.DB", {{"Name", FieldType::kAlpha, 12}, {"Key", FieldType::kLong, 4}, {"Hint", FieldType::kShort, 2}},
-        o, kRows, [&](RecordBuilder* rb, int i) {
-          rb->SetAlpha(0, by_name[i].first);
-          rb->SetInt(1, 2 * by_name[i].second);
-          rb->SetInt(2, by_name[i].second / 50 + 1);
-        });
+  WriteTable(fs, "SEC.DB",
+             {{"Name", FieldType::kAlpha, 12}, {"Key", FieldType::kLong, 4}, {"Hint", FieldType::kShort, 2}}, o, kRows,
+             [&](RecordBuilder* rb, int i) {
+               rb->SetAlpha(0, by_name[i].first);
+               rb->SetInt(1, 2 * by_name[i].second);
+               rb->SetInt(2, by_name[i].second / 50 + 1);
+             });
   Bytes x = fs->Contents("SEC.DB"), y = fs->Contents("SEC.PX");
   x[hdr::kFileType] = 5;
   x[hdr::kStructureStamp] = fs->Contents("T.DB")[hdr::kStructureStamp];
@@ -347,11 +335,11 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
     o.sort_order = ascii ? 0 : 0x4C;
     o.sort_order_name = ascii ? "ascii" : "DBWINUS0";
     const std::pair<const char*, int> rows[] = {{"a", 1}, {"a", 2}, {"b", 1}};
-    Write(&fs, "K.DB", {{"Name", FieldType::kAlpha, 10}, {"N", FieldType::kLong, 4}}, o, 3,
-          [&](RecordBuilder* rb, int i) {
-            rb->SetAlpha(0, rows[i].first);
-            rb->SetInt(1, rows[i].second);
-          });
+    WriteTable(&fs, "K.DB", {{"Name", FieldType::kAlpha, 10}, {"N", FieldType::kLong, 4}}, o, 3,
+               [&](RecordBuilder* rb, int i) {
+                 rb->SetAlpha(0, rows[i].first);
+                 rb->SetInt(1, rows[i].second);
+               });
     const Bytes clean = fs.Contents("K.DB");
     const size_t r1 = BlockAt(clean, 1) + 6, r2 = r1 + 14, r3 = r2 + 14;
     Bytes db = clean;  // a, b, a: decided by the names alone
@@ -472,12 +460,13 @@ TEST(CheckWritten, EveryVersionAndShapeChecksClean) {
         CreateOptions o;
         o.version = static_cast<uint8_t>(version);
         o.key_fields = static_cast<uint16_t>(keys);
-        Write(&fs, "W.db", {{"A", FieldType::kShort, 2}, {"B", FieldType::kAlpha, 30}, {"C", FieldType::kNumber, 8}}, o,
-              rows, [keys](RecordBuilder* rb, int i) {
-                rb->SetInt(0, keys == 2 ? i / 10 - 30 : i - 300);  // repeats only under a second key
-                rb->SetAlpha(1, "row " + std::to_string(100000 + i));
-                rb->SetDouble(2, -i * 0.5);
-              });
+        WriteTable(&fs, "W.db",
+                   {{"A", FieldType::kShort, 2}, {"B", FieldType::kAlpha, 30}, {"C", FieldType::kNumber, 8}}, o, rows,
+                   [keys](RecordBuilder* rb, int i) {
+                     rb->SetInt(0, keys == 2 ? i / 10 - 30 : i - 300);  // repeats only under a second key
+                     rb->SetAlpha(1, "row " + std::to_string(100000 + i));
+                     rb->SetDouble(2, -i * 0.5);
+                   });
         EXPECT_THAT(Check(&fs, "W.db"), IsEmpty());
         if (keys == 0 || rows != 1) continue;
 

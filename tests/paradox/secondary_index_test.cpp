@@ -26,6 +26,7 @@
 #include "paradox/table_editor.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
+#include "table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -472,20 +473,14 @@ void MakeIndexedTable(MemFileSystem* fs, int rows, bool keyed = true) {
   CreateOptions o;
   o.block_size = 1024;
   o.key_fields = keyed ? 1 : 0;
-  std::unique_ptr<TableWriter> w;
   const std::vector<FieldDef> fields = {
       {"ID", FieldType::kLong, 4}, {"Grp", FieldType::kShort, 2}, {"Name", FieldType::kAlpha, 100}};
-  ASSERT_TRUE(TableWriter::Create(fs, "t.db", fields, o, &w).ok());
-  RecordBuilder rb(w->fields());
-  for (int i = 1; i <= rows; ++i) {
-    rb.Clear();
-    rb.SetInt(0, i);
-    rb.SetInt(1, i % 7);
-    rb.SetAlpha(2, NameOf(i));
-    ASSERT_TRUE(w->Append(rb.data()).ok());
-  }
-  ASSERT_TRUE(w->Finish().ok());
-  w.reset();
+  ASSERT_NO_FATAL_FAILURE(WriteTable(fs, "t.db", fields, o, rows, [](RecordBuilder* rb, int row) {
+    const int i = row + 1;
+    rb->SetInt(0, i);
+    rb->SetInt(1, i % 7);
+    rb->SetAlpha(2, NameOf(i));
+  }));
   if (!keyed) return;
   MakeIndex(fs, "t.X02", "t.Y02", false, {{"Grp", FieldType::kShort, 2}}, {1});
   MakeIndex(fs, "t.XG0", "t.YG0", true, {{"Name", FieldType::kAlpha, 100}, {"Grp", FieldType::kShort, 2}}, {2, 1});
@@ -604,35 +599,6 @@ TEST(MadeTableTest, TablesWhoseRowsCannotBeMatchedAreRefused) {
     EXPECT_EQ(Snapshot(&fs), before);
   }
 }
-
-// A file layer that stops writing after a given number of writes, as a
-// process killed at that moment would.
-class StoppingFile : public File {
- public:
-  StoppingFile(std::unique_ptr<File> f, int* budget) : f_(std::move(f)), budget_(budget) {}
-  Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-  Status Size(uint64_t* s) override { return f_->Size(s); }
-  Status Write(uint64_t o, const uint8_t* d, size_t n) override { return Spend() ? f_->Write(o, d, n) : Stopped(); }
-  Status Truncate(uint64_t s) override { return Spend() ? f_->Truncate(s) : Stopped(); }
-  Status Sync() override { return f_->Sync(); }
-
- private:
-  bool Spend() { return (*budget_)-- > 0; }
-  static Status Stopped() { return Status::Error(ErrorCode::kIoError, "stopped"); }
-  std::unique_ptr<File> f_;
-  int* budget_;
-};
-
-class StoppingFileSystem : public MemFileSystem {
- public:
-  int budget = 1 << 30;
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    *out = std::make_unique<StoppingFile>(std::move(f), &budget);
-    return Status::OK();
-  }
-};
 
 TEST(MadeTableTest, StoppedAtEveryWriteAllFilesAreOldOrAllNew) {
   std::vector<int> all, purged;

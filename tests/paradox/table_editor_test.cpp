@@ -12,6 +12,7 @@
 #include "paradox/table.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
+#include "table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -22,32 +23,14 @@ void MakeTable(MemFileSystem* fs, bool keyed, int rows, uint32_t block_size = 10
   CreateOptions o;
   o.block_size = block_size;
   o.key_fields = keyed ? 1 : 0;
-  std::unique_ptr<TableWriter> w;
-  ASSERT_TRUE(TableWriter::Create(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, uint8_t(pad)},
-                                               {"Day", FieldType::kDate, 4}},
-                                  o, &w)
-                  .ok());
-  RecordBuilder rb(w->fields());
-  for (int i = 1; i <= rows; ++i) {
-    rb.Clear();
-    rb.SetInt(0, i);
-    rb.SetAlpha(1, "row " + std::to_string(i));
-    if (i % 7 != 0) rb.SetInt(2, static_cast<int32_t>(DayFromCivil(2010, 12, 25) + i % 14));
-    ASSERT_TRUE(w->Append(rb.data()).ok());
-  }
-  ASSERT_TRUE(w->Finish().ok());
-}
-
-std::vector<int> Ids(FileSystem* fs) {
-  std::unique_ptr<Table> t;
-  Status st = Table::Open(fs, "t.db", OpenOptions(), &t);
-  EXPECT_TRUE(st.ok()) << st.ToString();
-  std::vector<int> ids;
-  if (!st.ok()) return ids;
-  auto c = t->NewCursor();
-  for (; c->Valid(); c->Next()) ids.push_back(GetInt(t->fields()[0], c->record()));
-  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
-  return ids;
+  WriteTable(fs, "t.db",
+             {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, uint8_t(pad)}, {"Day", FieldType::kDate, 4}}, o,
+             rows, [](RecordBuilder* rb, int row) {
+               const int i = row + 1;
+               rb->SetInt(0, i);
+               rb->SetAlpha(1, "row " + std::to_string(i));
+               if (i % 7 != 0) rb->SetInt(2, static_cast<int32_t>(DayFromCivil(2010, 12, 25) + i % 14));
+             });
 }
 
 void ExpectExact(FileSystem* fs) {
@@ -282,39 +265,6 @@ TEST(ProtectionTest, MissingOrStaleIndexIsRebuiltFirst) {
   ExpectExact(&fs);
   EXPECT_EQ(Ids(&fs).front(), 2);
 }
-
-// A file layer that stops writing after a given number of writes, as a
-// process killed at that moment would.
-class StoppingFile : public File {
- public:
-  StoppingFile(std::unique_ptr<File> f, int* budget) : f_(std::move(f)), budget_(budget) {}
-  Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-  Status Size(uint64_t* s) override { return f_->Size(s); }
-  Status Write(uint64_t o, const uint8_t* d, size_t n) override {
-    if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "stopped");
-    return f_->Write(o, d, n);
-  }
-  Status Truncate(uint64_t s) override {
-    if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "stopped");
-    return f_->Truncate(s);
-  }
-  Status Sync() override { return f_->Sync(); }
-
- private:
-  std::unique_ptr<File> f_;
-  int* budget_;
-};
-
-class StoppingFileSystem : public MemFileSystem {
- public:
-  int budget = 1 << 30;
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    *out = std::make_unique<StoppingFile>(std::move(f), &budget);
-    return Status::OK();
-  }
-};
 
 TEST(CrashTest, StoppedAtEveryWriteTheTableReadsAsBeforeOrAfter) {
   for (bool keyed : {false, true}) {

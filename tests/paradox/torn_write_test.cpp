@@ -19,6 +19,7 @@
 #include "paradox/table_editor.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
+#include "table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -198,18 +199,6 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> MakeTable(bool keyed, 
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {{"t.db", fs.Contents("t.db")}};
   if (keyed) files.push_back({"t.PX", fs.Contents("t.PX")});
   return files;
-}
-
-std::vector<int> Ids(FileSystem* fs) {
-  std::unique_ptr<Table> t;
-  Status st = Table::Open(fs, "t.db", OpenOptions(), &t);
-  EXPECT_TRUE(st.ok()) << st.ToString();
-  std::vector<int> ids;
-  if (!st.ok()) return ids;
-  auto c = t->NewCursor();
-  for (; c->Valid(); c->Next()) ids.push_back(GetInt(t->fields()[0], c->record()));
-  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
-  return ids;
 }
 
 std::vector<std::string> Problems(FileSystem* fs) {
