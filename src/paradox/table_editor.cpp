@@ -33,6 +33,17 @@ Status ReadWhole(File* f, std::vector<uint8_t>* out) {
   return Status::OK();
 }
 
+// The start of a table file (up to 64 KB, where its header lies) and the
+// file's length.
+Status ReadHead(File* f, std::vector<uint8_t>* head, uint64_t* size) {
+  PX_RETURN_IF_ERROR(f->Size(size));
+  head->resize(static_cast<size_t>(std::min<uint64_t>(*size, 65536)));
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(f->Read(0, head->size(), head->data(), &got));
+  head->resize(got);
+  return Status::OK();
+}
+
 // Lock files of the database software that mark a folder or table in use.
 bool IsLockFile(const std::string& lower_name, const std::string& lower_stem) {
   return lower_name == "pdoxusrs.lck" || lower_name == "paradox.lck" || lower_name == lower_stem + ".lck";
@@ -74,12 +85,9 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
 
   PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
   uint64_t size = 0;
-  PX_RETURN_IF_ERROR(e->db_file_->Size(&size));
+  std::vector<uint8_t> head;
+  PX_RETURN_IF_ERROR(ReadHead(e->db_file_.get(), &head, &size));
   e->db_size_ = size;
-  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(e->db_file_->Read(0, head.size(), head.data(), &got));
-  head.resize(got);
   TableHeader h;
   Status st = ParseHeader(head, size, &h);
   if (!st.ok()) return st.With(db_path);
@@ -192,11 +200,8 @@ Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_n
   const bool composite = Lower(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
 
   uint64_t size = 0;
-  PX_RETURN_IF_ERROR(s->x_file->Size(&size));
-  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(s->x_file->Read(0, head.size(), head.data(), &got));
-  head.resize(got);
+  std::vector<uint8_t> head;
+  PX_RETURN_IF_ERROR(ReadHead(s->x_file.get(), &head, &size));
   TableHeader xh;
   Status st = ParseHeader(head, size, &xh);
   if (!st.ok()) return refuse(x_name, "its header cannot be read (" + st.ToString() + ")");
