@@ -12,6 +12,8 @@
 // every allocation is bounded by the file sizes.
 #include "paradox/check.h"
 
+#include "paradox/table_editor.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -996,6 +998,9 @@ Status WriteIndex(FileSystem* fs, const Rebuild& r) {
     }
   } else {
     PX_RETURN_IF_ERROR(fs->Open(r.path, OpenMode::kCreate, &f));
+    std::string dir, name;
+    SplitPath(r.path, &dir, &name);
+    PX_RETURN_IF_ERROR(fs->SyncDir(dir));
   }
   std::vector<uint8_t> content = r.content;
   content[hdr::kIndexStamp] = stale;
@@ -1027,6 +1032,7 @@ Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
 }  // namespace
 
 Status CheckTable(FileSystem* fs, const std::string& db_path, std::vector<std::string>* problems) {
+  FlushPendingGroups();
   // The files as they stand mid-change say little; say that first.
   if (JournalIsHot(fs, db_path))
     problems->push_back(JournalPath(db_path) + ": a change was cut short; opening the table undoes it");
@@ -1036,6 +1042,7 @@ Status CheckTable(FileSystem* fs, const std::string& db_path, std::vector<std::s
 
 Status RepairIndexes(FileSystem* fs, const std::string& db_path, std::vector<std::string>* done) {
   // A change cut short is undone before anything is judged or rebuilt.
+  FlushPendingGroups();
   bool undone = false;
   PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, &undone));
   if (undone) done->push_back(db_path + ": undid a change that was cut short");

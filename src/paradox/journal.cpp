@@ -173,8 +173,18 @@ std::string JournalPath(const std::string& db_path) { return db_path + "-journal
 
 bool JournalExists(FileSystem* fs, const std::string& db_path) { return fs->FileExists(JournalPath(db_path)); }
 
+namespace {
+// Clears the journal's magic so it is no longer taken for a change cut
+// short. Its length stays, to be overwritten by the next change.
+Status ClearJournal(File* jf) {
+  static const uint8_t kZero[8] = {};
+  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
+  return jf->Sync();
+}
+}  // namespace
+
 Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate, bool sync) {
+                   const std::vector<int64_t>& truncate) {
   // Save what the writes overwrite and every file's length.
   std::vector<uint8_t> j(kMagic, kMagic + 8);
   size_t most = 64;
@@ -243,8 +253,10 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   StoreLE32(&j[8], static_cast<uint32_t>(j.size() + 8));
   Put64(&j, JournalChecksum(j.data(), j.size()));
 
+  // Write-ahead: the journal is on stable storage before a byte it protects
+  // is overwritten.
   PX_RETURN_IF_ERROR(jf->Write(0, j.data(), j.size()));
-  if (sync) PX_RETURN_IF_ERROR(jf->Sync());
+  PX_RETURN_IF_ERROR(jf->Sync());
 
   // The change itself. Should a write fail here, undo at once.
   Status applied;
@@ -252,22 +264,21 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     applied = files[static_cast<size_t>(plan[k].file)].file->Write(plan[k].offset, plan[k].bytes, plan[k].size);
   for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
     if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
-  for (size_t i = 0; i < files.size() && applied.ok() && sync; ++i) applied = files[i].file->Sync();
+  // The files are on stable storage before the journal is cleared.
+  for (size_t i = 0; i < files.size() && applied.ok(); ++i) applied = files[i].file->Sync();
   if (!applied.ok()) {
     // Put back what was saved; the journal stays for the next open should
-    // this fail as well.
+    // any of this fail as well.
     Parsed p;
-    if (Parse(j, j.size() - 8, &p)) {
-      for (const Parsed::Range& g : p.saved) (void)files[g.file].file->Write(g.offset, g.bytes, g.size);
-    }
-    for (size_t i = 0; i < files.size(); ++i) (void)files[i].file->Truncate(sizes[i]);
+    Status back = Parse(j, j.size() - 8, &p) ? Status::OK() : Status::Error(ErrorCode::kIoError);
+    for (const Parsed::Range& g : p.saved)
+      if (back.ok()) back = files[g.file].file->Write(g.offset, g.bytes, g.size);
+    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Truncate(sizes[i]);
+    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Sync();
+    if (back.ok()) (void)ClearJournal(jf);
     return applied;
   }
-  // Done: clear the journal's magic so it is no longer taken for a change
-  // cut short. Its length stays, to be overwritten by the next change.
-  static const uint8_t kZero[8] = {};
-  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
-  if (sync) PX_RETURN_IF_ERROR(jf->Sync());
+  PX_RETURN_IF_ERROR(ClearJournal(jf));
   for (const Planned& w : plan) {
     uint64_t& size = sizes[static_cast<size_t>(w.file)];
     size = std::max<uint64_t>(size, w.offset + w.size);
@@ -308,8 +319,16 @@ Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone) 
       PX_RETURN_IF_ERROR(files[i]->Sync());
     }
     *undone = true;
+    // Cleared before it goes: should the removal not reach the disk, the
+    // journal left behind undoes nothing over later changes.
+    std::unique_ptr<File> jf;
+    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &jf));
+    PX_RETURN_IF_ERROR(ClearJournal(jf.get()));
   }
-  return fs->Remove(path);
+  PX_RETURN_IF_ERROR(fs->Remove(path));
+  std::string dir, name;
+  SplitPath(db_path, &dir, &name);
+  return fs->SyncDir(dir);
 }
 
 }  // namespace paradox

@@ -48,18 +48,21 @@ struct ChangeFile {
 std::string JournalPath(const std::string& db_path);
 
 // Applies `writes` and the new lengths (`truncate[i]` < 0: keep) to `files`
-// through the open journal file `journal`: saves what they overwrite, writes,
-// then clears the journal. Only the bytes that differ from what the files
-// hold are saved and written. With `sync`, the journal and the files are forced
-// to stable storage at each step; without it the change survives a killed
-// process but not a power cut. When a write fails, what was written is put
-// back before the error returns.
+// through the open journal file `journal`: saves what they overwrite, forces
+// the journal to stable storage, writes in the order given, forces the files
+// to stable storage, then clears the journal and forces that too. So the
+// change survives a power cut as it survives a killed process: at the next
+// open it is either complete or undone. Only the bytes that differ from what
+// the files hold are saved and written. When a write fails, what was written
+// is put back (and the journal cleared once that is on disk) before the
+// error returns.
 Status ApplyChange(File* journal, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate, bool sync);
+                   const std::vector<int64_t>& truncate);
 
 // Undoes a change cut short, if the journal beside `db_path` holds one: the
 // files it names (in the table's folder) are opened exclusively, restored
-// and the journal removed. `*undone` tells whether there was one. A journal
+// and forced to stable storage, the journal cleared and removed, and the
+// folder synced. `*undone` tells whether there was one. A journal
 // that is incomplete (the change never began writing) is removed.
 Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone);
 

@@ -79,13 +79,17 @@ class Table {
   // handles, so the editor can hold the files alone; ReadThrough then reads
   // through the editor's handles with its header and the data file's
   // length, where known (call it again after each change); ReopenFiles
-  // takes own handles again.
+  // takes own handles again and reads the header afresh (another program,
+  // or the undoing of a change cut short, may have changed it), refusing a
+  // table whose records changed size.
   void ReleaseFiles();
   Status ReadThrough(File* data, File* blobs, const TableHeader& header, uint64_t data_size);
   Status ReopenFiles();
 
  private:
   Table() = default;
+  // Opens the data file for reading and reads its header.
+  Status OpenData();
 
   std::string path_;
   std::unique_ptr<File> file_;

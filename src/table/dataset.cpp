@@ -37,6 +37,7 @@ TField::TField(const TDataSet* owner, const paradox::Table* table, int index)
 const uint8_t* TField::Record() const { return owner_->CurrentRecord(); }
 
 void TField::CannotRead(const char* as) const {
+  owner_->BeforeRaise();
   throw EDatabaseError::For(owner_->Name(), "Field '" + FieldName() + "' cannot be read as " + as);
 }
 
@@ -68,7 +69,9 @@ std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const
   switch (f.type) {
     case FieldType::kMemo: case FieldType::kFmtMemo: {
       std::string bytes;
-      Check(table_->ReadBlob(index_, r, &bytes));
+      paradox::Status st = table_->ReadBlob(index_, r, &bytes);
+      if (!st.ok()) owner_->BeforeRaise();
+      Check(st);
       table_->To1251(bytes, &out);
       return out;
     }
@@ -131,8 +134,10 @@ int32_t TField::AsInteger() const {
       std::string s(paradox::GetAlpha(f, r));
       char* end = nullptr;
       long long v = std::strtoll(s.c_str(), &end, 10);
-      if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+      if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX) {
+        owner_->BeforeRaise();
         throw EDatabaseError::For(owner_->Name(), "'" + s + "' is not a valid integer value");
+      }
       return static_cast<int32_t>(v);
     }
     default:
@@ -166,9 +171,11 @@ void TDataSet::Open() {
 
 void TDataSet::Close() {
   if (!active_) return;
-  lookups_.clear();
-  fields_.clear();
+  // A set that cannot let go (changes it could not write) stays open as it was.
   InternalClose();
+  lookups_.clear();
+  next_lookup_ = 0;
+  fields_.clear();
   active_ = false;
 }
 
@@ -194,11 +201,17 @@ static bool SameBytes(std::string_view a, std::string_view b) {
 }
 
 TField* TDataSet::FieldByName(std::string_view name) {
-  for (const auto& [given, field] : lookups_)
-    if (SameBytes(given, name)) return field;
+  const size_t n = lookups_.size();
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = next_lookup_ + k < n ? next_lookup_ + k : next_lookup_ + k - n;
+    if (!SameBytes(lookups_[i].first, name)) continue;
+    next_lookup_ = i + 1 == n ? 0 : i + 1;
+    return lookups_[i].second;
+  }
   for (auto& f : fields_) {
     if (SameIgnoringCase(f->FieldName(), name)) {
       lookups_.emplace_back(std::string(name), f.get());
+      next_lookup_ = 0;
       return f.get();
     }
   }
@@ -208,10 +221,14 @@ TField* TDataSet::FieldByName(std::string_view name) {
 void TDataSet::BindFields(const paradox::Table* table, const std::vector<int>& columns) {
   fields_.clear();
   lookups_.clear();
+  next_lookup_ = 0;
   for (int c : columns) fields_.push_back(std::make_unique<TField>(this, table, c));
 }
 
-void TDataSet::RaiseError(const std::string& text) const { throw EDatabaseError::For(name_, text); }
+void TDataSet::RaiseError(const std::string& text) const {
+  BeforeRaise();
+  throw EDatabaseError::For(name_, text);
+}
 
 void TDataSet::CheckActive() const {
   if (!active_) RaiseError("Cannot perform this operation on a closed dataset");

@@ -74,6 +74,10 @@ class TDataSet {
 
   // The current row's bytes; null at the end or when closed.
   virtual const uint8_t* CurrentRecord() const = 0;
+  // Called before the set or one of its fields raises an error: a set that
+  // holds changes not yet written writes them (and raises that failure
+  // instead, should the writing fail).
+  virtual void BeforeRaise() const {}
 
  protected:
   // Subclasses open their source and bind the fields; they may raise.
@@ -92,8 +96,11 @@ class TDataSet {
   bool active_ = false;
   std::vector<std::unique_ptr<TField>> fields_;
   // Names already looked up, as given, so the passes' per-row look-ups of
-  // the same few names cost one comparison each.
+  // the same few names cost next to nothing: a caller that names the same
+  // fields in the same order each row finds each one at the first try,
+  // just after the one before.
   std::vector<std::pair<std::string, TField*>> lookups_;
+  size_t next_lookup_ = 0;
 };
 
 }  // namespace dataset

@@ -374,6 +374,7 @@ class CrashingFileSystem : public FileSystem {
   }
   bool FileExists(const std::string& path) override { return base_->FileExists(path); }
   Status Remove(const std::string& path) override { return base_->Remove(path); }
+  Status SyncDir(const std::string& dir) override { return base_->SyncDir(dir); }
 
  private:
   class CrashingFile : public File {
