@@ -27,6 +27,7 @@
 #include "paradox/bytes.h"
 #include "paradox/header.h"
 #include "paradox/index_builder.h"
+#include "paradox/key_order.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -187,59 +188,6 @@ struct TableFile {
   uint32_t key_size = 0;                   // bytes of the key at the start of a record
 
   uint8_t byte(size_t at) const { return at < io.head().size() ? io.head()[at] : 0; }
-};
-
-// Decides key order as far as that is possible from the stored bytes.
-// Numbers, dates, times and the like are stored so that byte order is
-// value order. Alpha fields are ordered by the table's collation, which is
-// plain byte order only for the "ascii" sort order; for any other the order
-// of two differing values cannot be decided here (equal bytes are equal
-// under every collation, so the fields after them still can be). Secondary
-// indexes may sort a field descending: the field number carries bit 15 for
-// that; an index whose header marks a descending direction (byte 0x55, bit
-// 0x10) without saying which field is left undecided.
-class KeyOrder {
- public:
-  enum Result { kBefore, kSame, kAfter, kUndecided };
-
-  void Setup(const TableFile& f) {
-    fields_.clear();
-    const TableHeader& h = f.h;
-    bool ascii = h.version >= 5 && !h.sort_order_name.empty() ? Lower(h.sort_order_name) == "ascii" : h.sort_order == 0;
-    bool marked_desc = f.role == Role::kSecondaryData && (f.byte(hdr::kRefIntegrity) & 0x10) != 0;
-    size_t numbers_at = h.has_data_header() ? hdr::kFixedEnd + LoadLE16(&f.io.head()[hdr::kFieldNumbersOffset]) : 0;
-    for (uint16_t i = 0; i < h.primary_key_fields && i < h.fields.size(); ++i) {
-      const Field& fd = h.fields[i];
-      Dir dir = kAsc;
-      if (f.role == Role::kSecondaryData) {
-        size_t at = numbers_at + 2u * i;
-        bool desc_bit = numbers_at != 0 && at + 2 <= f.io.head().size() && (LoadLE16(&f.io.head()[at]) & 0x8000) != 0;
-        dir = desc_bit ? kDesc : marked_desc ? kUnknown : kAsc;
-      }
-      if (fd.type == FieldType::kAlpha && !ascii) dir = kUnknown;
-      fields_.push_back({fd.offset, fd.size, dir});
-    }
-  }
-
-  // Where record `b` stands relative to record `a`.
-  Result Compare(const uint8_t* a, const uint8_t* b) const {
-    for (const KeyField& k : fields_) {
-      int c = std::memcmp(a + k.offset, b + k.offset, k.size);
-      if (c == 0) continue;
-      if (k.dir == kUnknown) return kUndecided;
-      if (k.dir == kDesc) c = -c;
-      return c < 0 ? kAfter : kBefore;
-    }
-    return kSame;
-  }
-
- private:
-  enum Dir { kAsc, kDesc, kUnknown };
-  struct KeyField {
-    uint16_t offset, size;
-    Dir dir;
-  };
-  std::vector<KeyField> fields_;
 };
 
 // Called with each chain block of a data file and its records.
@@ -541,8 +489,8 @@ void TableChecker::CheckDataFile(TableFile& f) {
   const bool table = f.role == Role::kTable;
   const bool keyed = h.primary_key_fields > 0;
   KeyOrder order;
-  if (keyed) order.Setup(f);
-  std::vector<uint8_t> last_key;  // the previous record's bytes up to the end of its key
+  if (keyed) order.Setup(h, f.io.head(), f.role == Role::kSecondaryData);
+  KeyOrderCheck key_check(order);
 
   std::vector<int> autoinc, blob_fields;
   if (table) {
@@ -560,14 +508,9 @@ void TableChecker::CheckDataFile(TableFile& f) {
       const uint8_t* rec = records + static_cast<size_t>(r) * h.record_size;
       auto where = [&] { return "block " + N(block) + ", record " + N(r + 1); };
       if (keyed) {
-        if (!last_key.empty()) {
-          KeyOrder::Result res = order.Compare(last_key.data(), rec);
-          if (res == KeyOrder::kSame)
-            DamageRepeated(f, "records out of key order", where() + ": the same key as the record before it");
-          else if (res == KeyOrder::kBefore)
-            DamageRepeated(f, "records out of key order", where() + ": the key sorts before the record before it");
-        }
-        last_key.assign(rec, rec + f.key_size);
+        KeyOrder::Result res = key_check.Add(rec, RowPos{block, r});
+        if (res == KeyOrder::kSame || res == KeyOrder::kBefore)
+          DamageRepeated(f, "records out of key order", KeyOrderProblem(res, RowPos{block, r}));
       }
       for (int i : autoinc) {
         const Field& fd = h.fields[static_cast<size_t>(i)];
@@ -600,6 +543,18 @@ void TableChecker::CheckDataFile(TableFile& f) {
       }
     }
   });
+  // Runs of leading key values that come back after other values.
+  if (keyed) {
+    for (const KeyOrderCheck::Repeat& rep : key_check.Candidates()) {
+      const uint8_t* p = nullptr;
+      if (!f.io.Block(rep.first.block, &p).ok()) continue;
+      std::vector<uint8_t> first(p + 6 + size_t(rep.first.slot) * h.record_size,
+                                 p + 6 + size_t(rep.first.slot + 1) * h.record_size);
+      if (!f.io.Block(rep.second.block, &p).ok()) continue;
+      if (order.Same(first.data(), p + 6 + size_t(rep.second.slot) * h.record_size, rep.fields))
+        DamageRepeated(f, "records out of key order", KeyRepeatProblem(rep));
+    }
+  }
   if (f.chain_complete && f.chain_count != h.num_records)
     Damage(f, "the header counts " + N(h.num_records) + " records, the chain holds " + N(f.chain_count));
 }

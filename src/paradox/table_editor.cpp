@@ -8,6 +8,7 @@
 
 #include "paradox/bytes.h"
 #include "paradox/journal.h"
+#include "paradox/key_order.h"
 
 namespace paradox {
 
@@ -203,6 +204,8 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   }
 
   PX_RETURN_IF_ERROR(e->db_.Load(e->db_file_.get(), db_path, h, head));
+  // Records out of their key order: a table the engine does not understand.
+  if (h.keyed()) PX_RETURN_IF_ERROR(CheckChainKeyOrder(e->db_, false));
 
   // Secondary indexes find a row's entry by the table's key, which an
   // unkeyed table does not have; and each half of an index needs the other.
@@ -298,6 +301,7 @@ Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_n
                               std::to_string(th.num_records) + " rows");
   head.resize(xh.header_size);
   PX_RETURN_IF_ERROR(s->x.Load(s->x_file.get(), xp, xh, head));
+  PX_RETURN_IF_ERROR(CheckChainKeyOrder(s->x, true));
   s->key_at = xh.fields[nsec].offset;
 
   std::vector<uint8_t> ybytes;

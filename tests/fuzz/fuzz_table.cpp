@@ -7,6 +7,7 @@
 // crashes, the target aborts when the engine breaks its own promises (more
 // records than counted, an error without text, a changed file, a change
 // that leaves a table damaged or unreadable, a refused change that wrote).
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -298,8 +299,9 @@ void ChangeCopies(const Files& files, bool read_cleanly) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace paradox;
   std::vector<uint8_t> db(data, data + size), mb;
-  if (const void* m = memmem(data, size, kMarker, kMarkerSize)) {
-    size_t at = static_cast<size_t>(static_cast<const uint8_t*>(m) - data);
+  const uint8_t* m = std::search(data, data + size, kMarker, kMarker + kMarkerSize);
+  if (m != data + size) {
+    size_t at = static_cast<size_t>(m - data);
     db.assign(data, data + at);
     mb.assign(data + at + kMarkerSize, data + size);
   }

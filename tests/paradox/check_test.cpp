@@ -305,7 +305,8 @@ TEST_F(CheckDamage, FreeBlocksAreNoProblem) {
 }
 
 // Key order is judged only where the stored bytes decide it: Alpha keys
-// under a collation other than "ascii" are not, fields marked descending
+// under a collation other than "ascii" only as far as every collation
+// agrees (equal texts stay together), fields marked descending
 // are judged descending, and an index marked descending without saying
 // which field is not judged.
 TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
@@ -342,12 +343,21 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
                });
     const Bytes clean = fs.Contents("K.DB");
     const size_t r1 = BlockAt(clean, 1) + 6, r2 = r1 + 14, r3 = r2 + 14;
-    Bytes db = clean;  // a, b, a: decided by the names alone
+    Bytes db = clean;  // a, b, a: wrong under every collation, whatever it makes of a and b
     std::swap_ranges(&db[r2], &db[r3], &db[r3]);
     fs.SetContents("K.DB", db);
     std::vector<std::string> problems = Check(&fs, "K.DB");
     if (ascii)
       EXPECT_THAT(problems, Contains("K.DB: block 1, record 3: the key sorts before the record before it"));
+    else
+      EXPECT_THAT(problems, ElementsAre("K.DB: block 1, record 3: the same leading key values as block 1, record 1, "
+                                        "with other keys between"));
+    db = clean;  // b, a, a: only the collation could tell
+    std::rotate(&db[r1], &db[r3], &db[r3 + 14]);
+    fs.SetContents("K.DB", db);
+    problems = Check(&fs, "K.DB");
+    if (ascii)
+      EXPECT_THAT(problems, Contains("K.DB: block 1, record 2: the key sorts before the record before it"));
     else
       EXPECT_THAT(problems, Not(Contains(HasSubstr("K.DB: block 1"))));
     db = clean;  // (a, 2), (a, 1): equal names, the number decides
