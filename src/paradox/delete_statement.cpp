@@ -11,8 +11,7 @@ namespace paradox {
 
 namespace {
 
-// Blocks looked at, and blocks gathered into one change: bounds the
-// memory a change needs.
+// Blocks looked at together: bounds the memory a change needs.
 constexpr size_t kChangeBytes = 8u << 20;
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -40,7 +39,8 @@ bool Holds(CompareOp op, int c) {
 
 }  // namespace
 
-Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted) {
+Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted,
+                     size_t group_bytes) {
   *deleted = 0;
   if (st.kind != Statement::Kind::kDelete) return Status::Error(ErrorCode::kNotSupported, "not a DELETE statement");
   std::unique_ptr<TableEditor> ed;
@@ -96,7 +96,7 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
   // delete them; go on after the run in the changed chain. The deletions
   // are written as one change whenever the blocks they changed reach the
   // bound, and at the end, so each block is read once and written once.
-  const size_t blocks_per_change = std::max<size_t>(1, kChangeBytes / h.block_size);
+  const size_t blocks_per_change = std::max<size_t>(1, std::min(kChangeBytes, group_bytes) / h.block_size);
   // Writes what was gathered, counting it.
   auto flush = [&]() -> Status {
     const uint32_t rows = ed->group_rows();
@@ -126,7 +126,7 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
       AfterDelete after;
       Status st = ed->Delete(victims, &after);
       if (!st.ok()) return fail(st);
-      if (ed->group_bytes() >= kChangeBytes) PX_RETURN_IF_ERROR(flush());
+      if (ed->group_bytes() >= group_bytes) PX_RETURN_IF_ERROR(flush());
       // Rows moved into the emptied head block were not looked at yet, or
       // were looked at and kept: looking again finds nothing new either way.
       if (after.moved_into_head != 0 && resume == after.moved_into_head) resume = ed->header().first_block;
