@@ -9,6 +9,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64
   xvfb xdotool imagemagick x11-apps
+  libsqlite3-dev
 )
 
 missing=()
