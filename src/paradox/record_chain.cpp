@@ -110,7 +110,7 @@ void RecordChain::Overlay(uint64_t offset, size_t n, uint8_t* out) const {
     const uint64_t at = BlockOffset(it->first);
     if (at >= end) break;
     const uint64_t lo = std::max(at, offset), hi = std::min(at + bs, end);
-    if (lo < hi) std::memcpy(out + (lo - offset), it->second.now.data() + (lo - at), hi - lo);
+    if (lo < hi && !it->second.now.empty()) std::memcpy(out + (lo - offset), it->second.now.data() + (lo - at), hi - lo);
   }
 }
 
@@ -153,7 +153,8 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
     std::vector<uint8_t> image;
     auto staged = staged_.find(b);
     if (staged != staged_.end()) {
-      image = staged->second.now;
+      image = std::move(staged->second.now);
+      change->took_staged = true;
     } else {
       // A block outside the window is read alone: moving the window would
       // drop the bytes that earlier images of the change replace.

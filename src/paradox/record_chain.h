@@ -40,6 +40,7 @@ class RecordChain {
   struct Change {
     std::map<uint16_t, std::vector<uint8_t>> blocks;  // new images of the blocks to write
     std::map<uint16_t, std::vector<uint8_t>> disk;    // those the group had not changed, as the file holds them
+    bool took_staged = false;  // images were taken from the group: it is incomplete until Stage
     std::vector<uint8_t> header;                       // new bytes 0 .. hdr::kFixedEnd
     std::vector<uint16_t> touched;                     // blocks that lost records, ascending
     std::vector<uint16_t> old_count;                   // their record counts before
@@ -88,13 +89,16 @@ class RecordChain {
   // Block `b` as it stands where it is kept in memory, else null.
   const uint8_t* Kept(uint16_t b) const {
     auto it = staged_.find(b);
-    return it != staged_.end() ? it->second.now.data() : InWindow(b);
+    if (it == staged_.end()) return InWindow(b);
+    return it->second.now.empty() ? nullptr : it->second.now.data();
   }
   // Lays the staged blocks and header over `out`, which holds the file's
   // bytes at `offset` .. `offset + n`: what a reader of the chain sees.
   void Overlay(uint64_t offset, size_t n, uint8_t* out) const;
   // The image of block `b` in `change`, read the first time (from the
-  // window where it holds the block).
+  // window where it holds the block). A block the group changed already
+  // is taken from the group, not copied: until the change is staged the
+  // group lacks it (see Change::took_staged).
   Status Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const;
 
   // Plans the removal of the records at `victims` (ascending, distinct,

@@ -480,31 +480,44 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
   if (victims.empty()) return Status::OK();
 
   // The links change in place: should anything fail from here on, the
-  // editor takes no further deletion (what it gathered before stays whole).
+  // editor takes no further deletion (what it gathered before stays whole,
+  // unless the deletion had taken blocks from it already).
   state_ = State::kStale;
   failure_ = Status::Error(ErrorCode::kIoError, "a deletion could not be planned; reopen the table").With(db_path_);
-  PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
   RecordChain::Change dbc;
+  std::vector<std::string_view> keys;
+  std::vector<RecordChain::Change> xc(secondary_.size());
   // The table's key of every victim, taken before the records go: the
   // secondary indexes find their entries by it.
-  const uint16_t ks = db_.key_size();
   std::string victim_keys;
-  if (!secondary_.empty()) {
-    victim_keys.reserve(victims.size() * ks);
-    for (const RowPos& v : victims) {
-      std::vector<uint8_t>* blk = nullptr;
-      PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
-      victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
+  Status planned = [&]() -> Status {
+    PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
+    const uint16_t ks = db_.key_size();
+    if (!secondary_.empty()) {
+      victim_keys.reserve(victims.size() * ks);
+      for (const RowPos& v : victims) {
+        std::vector<uint8_t>* blk = nullptr;
+        PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
+        victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
+      }
     }
-  }
-  PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
-  if (h.keyed()) PX_RETURN_IF_ERROR(px_.Update(db_, dbc));
-  std::vector<std::string_view> keys;
-  for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
-  std::vector<RecordChain::Change> xc(secondary_.size());
-  for (size_t i = 0; i < secondary_.size(); ++i) {
-    PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
-    PX_RETURN_IF_ERROR(secondary_[i]->y.Update(secondary_[i]->x, xc[i]));
+    PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
+    if (h.keyed()) PX_RETURN_IF_ERROR(px_.Update(db_, dbc));
+    for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
+    for (size_t i = 0; i < secondary_.size(); ++i) {
+      PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
+      PX_RETURN_IF_ERROR(secondary_[i]->y.Update(secondary_[i]->x, xc[i]));
+    }
+    return Status::OK();
+  }();
+  if (!planned.ok()) {
+    bool took = dbc.took_staged;
+    for (const auto& c : xc) took = took || c.took_staged;
+    if (took) {
+      state_ = State::kBroken;
+      failure_ = Status(planned).With("the last " + std::to_string(group_rows_) + " deletions were not written");
+    }
+    return planned;
   }
   changed_.clear();
   for (const auto& [b, unused] : dbc.blocks) changed_.push_back(b);
