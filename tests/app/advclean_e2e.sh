@@ -5,7 +5,8 @@
 #   advclean_e2e.sh BUILD_DIR ADVCLEAN_EXE PXTOOL_EXE ARTEFACT_DIR
 #
 # 1. pxtool.exe writes a sample table to C:\Morvane of the build's prefix;
-# 2. AdvClean.exe starts; "1. Выполнить анализ" is pressed and the grid
+# 2. AdvClean.exe starts; the buttons' gradients are checked by pixels on
+#    a screenshot; "1. Выполнить анализ" is pressed and the grid
 #    fills; "2. Удалить дубли" is pressed and the outcome dialog's title is
 #    read ("Information"); the dialog is answered and a second analysis
 #    finds nothing; the program is closed with WM_CLOSE;
@@ -72,6 +73,35 @@ main=$(wait_window "Утилита удаления дублей" 90) || fail "t
 sleep 2
 shot 01-start
 grid_empty=$(brightness "$main" 2 130 530 300)
+
+# The gradients behind the two buttons, on a screenshot of their own with
+# the mouse away (a button under it would show its edge): row 0 of each
+# button's area $FDFDFD, row 28 $838383, and the caption over the middle
+# rows (the disabled one embossed).
+check_gradient() {  # PNG LEFT TOP NAME
+  python3 - "$1" "$2" "$3" "$4" <<'PY'
+import subprocess, sys
+png, left, top, name = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+txt = subprocess.run(["convert", png, "-crop", f"241x29+{left}+{top}", "+repage", "-depth", "8", "txt:-"],
+                     check=True, capture_output=True, text=True).stdout
+px = {}
+for line in txt.splitlines()[1:]:
+    at, _, rest = line.partition(":")
+    x, y = map(int, at.split(","))
+    px[x, y] = rest.split("#")[1][:6].upper()
+bad = [x for x in range(241) if px[x, 0] != "FDFDFD" or px[x, 28] != "838383"]
+assert not bad, f"{name}: rows 0/28 at x={bad[0]} are {px[bad[0], 0]}/{px[bad[0], 28]}, not FDFDFD/838383"
+caption = sum(px[x, y] != px[0, y] for y in range(29) for x in range(241))
+assert caption > 50, f"{name}: no caption over the gradient ({caption} pixels)"
+print(f"e2e: {name}: gradient FDFDFD..838383 under a caption of {caption} pixels")
+PY
+}
+xdotool mousemove 0 0
+sleep 1
+shot 01-gradients
+window_geometry "$main"
+check_gradient "$artefacts/01-gradients.png" $((X + 132)) $((Y + 56)) SBAnalyze || fail "no gradient under SBAnalyze"
+check_gradient "$artefacts/01-gradients.png" $((X + 148)) $((Y + 596)) SBDeldub || fail "no gradient under SBDeldub"
 
 press_analyze "$main" || fail "the analysis did not end"
 sleep 1
