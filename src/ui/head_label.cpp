@@ -57,6 +57,15 @@ void DropLastCharacter(std::u16string* text) {
   if (!text->empty() && text->back() >= 0xD800 && text->back() <= 0xDBFF) text->pop_back();
 }
 
+// Stores `value`; false when it was there already (the assignment then
+// does nothing).
+template <typename T>
+bool Store(T& field, T value) {
+  if (field == value) return false;
+  field = std::move(value);
+  return true;
+}
+
 int CountOf(TBoundLines lines, TBoundLines a, TBoundLines b) { return ((lines & a) ? 1 : 0) + ((lines & b) ? 1 : 0); }
 
 }  // namespace
@@ -181,67 +190,48 @@ void TGradient::SetColorSteps(int steps) {
   if (steps < 1 || steps > GradientPalette::kSlots) {
     throw ERangeError("Gradient.ColorSteps must be 1 to 255, not " + std::to_string(steps));
   }
-  if (steps == color_steps_) return;
-  color_steps_ = static_cast<TColorSteps>(steps);
-  owner_.RepaintLabel();
+  if (Store(color_steps_, static_cast<TColorSteps>(steps))) owner_.RepaintLabel();
 }
 
 void TGradient::SetEndColor(TColor color) {
-  if (color == end_color_) return;
-  end_color_ = color;
-  owner_.RepaintLabel();
+  if (Store(end_color_, color)) owner_.RepaintLabel();
 }
 
 void TGradient::SetStartColor(TColor color) {
-  if (color == start_color_) return;
-  start_color_ = color;
-  owner_.RepaintLabel();
+  if (Store(start_color_, color)) owner_.RepaintLabel();
 }
 
 void TGradient::SetStyle(TGradientStyle style) {
-  if (style == style_) return;
-  style_ = style;
-  owner_.RepaintLabel();
+  if (Store(style_, style)) owner_.RepaintLabel();
 }
 
 void TSubCaption::SetCaption(std::u16string caption) {
-  if (caption == caption_) return;
-  caption_ = std::move(caption);
+  if (!Store(caption_, std::move(caption))) return;
   owner_.SetAlignment(TTextAlignmt::taLeft);  // repaints
   owner_.Fit();
 }
 
 void TSubCaption::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  owner_.RepaintLabel();
+  if (Store(color_, color)) owner_.RepaintLabel();
 }
 
 void TSubCaption::SetEllipsis(bool on) {
   if (on == ellipsis_) return;
   if (on && caption_.empty()) return;
   ellipsis_ = on;
-  owner_.RepaintLabel();
-  owner_.Fit();
+  owner_.RepaintAndFit();
 }
 
 void TSubCaption::SetSize(uint8_t points) {
-  if (points == size_) return;
-  size_ = points;
-  owner_.RepaintLabel();
+  if (Store(size_, points)) owner_.RepaintLabel();
 }
 
 void TSubCaption::SetMargin(uint8_t pixels) {
-  if (pixels == margin_) return;
-  margin_ = pixels;
-  owner_.RepaintLabel();
-  owner_.Fit();
+  if (Store(margin_, pixels)) owner_.RepaintAndFit();
 }
 
 void TSubCaption::SetStyle(framework::TFontStyles style) {
-  if (style == style_) return;
-  style_ = style;
-  owner_.RepaintLabel();
+  if (Store(style_, style)) owner_.RepaintLabel();
 }
 
 void HeadLabelSettings::SetAlignment(TTextAlignmt alignment) {
@@ -251,8 +241,7 @@ void HeadLabelSettings::SetAlignment(TTextAlignmt alignment) {
 }
 
 void HeadLabelSettings::SetAlign(TAlign align) {
-  if (align == align_) return;
-  align_ = align;
+  if (!Store(align_, align)) return;
   if (align == TAlign::alClient) auto_bounds_ = false;  // the docking decides the size
   DockChanged(align);
 }
@@ -266,30 +255,21 @@ void HeadLabelSettings::SetAutoBounds(bool on) {
 
 void HeadLabelSettings::SetBoundLines(TBoundLines lines) {
   lines &= blLeft | blTop | blRight | blBottom;
-  if (lines == bound_lines_) return;
-  bound_lines_ = lines;
-  RepaintLabel();
+  if (Store(bound_lines_, lines)) RepaintLabel();
 }
 
 void HeadLabelSettings::SetBoundColor(TColor color) {
-  if (color == bound_color_) return;
-  bound_color_ = color;
-  RepaintLabel();
+  if (Store(bound_color_, color)) RepaintLabel();
 }
 
 void HeadLabelSettings::SetFormMove(bool on) { form_move_ = on; }
 
 void HeadLabelSettings::SetGlyphMode(TGlyphMode mode) {
-  if (mode == glyph_mode_) return;
-  glyph_mode_ = mode;
-  RepaintLabel();
+  if (Store(glyph_mode_, mode)) RepaintLabel();
 }
 
 void HeadLabelSettings::SetMargin(uint8_t pixels) {
-  if (pixels == margin_) return;
-  margin_ = pixels;
-  RepaintLabel();
-  Fit();
+  if (Store(margin_, pixels)) RepaintAndFit();
 }
 
 void HeadLabelSettings::SetNumGlyphs(int count) {
@@ -299,10 +279,7 @@ void HeadLabelSettings::SetNumGlyphs(int count) {
 }
 
 void HeadLabelSettings::SetSpacing(uint8_t pixels) {
-  if (pixels == spacing_) return;
-  spacing_ = pixels;
-  RepaintLabel();
-  Fit();
+  if (Store(spacing_, pixels)) RepaintAndFit();
 }
 
 void HeadLabelSettings::SetRoundBit(int bits) {
@@ -321,6 +298,11 @@ void HeadLabelSettings::CountGlyphs(int glyph_width, int glyph_height) {
 
 void HeadLabelSettings::Fit() {
   if (auto_bounds_) FitBounds();
+}
+
+void HeadLabelSettings::RepaintAndFit() {
+  RepaintLabel();
+  Fit();
 }
 
 }  // namespace ui

@@ -246,6 +246,8 @@ class HeadLabelSettings {
   friend class TGradient;
   friend class TSubCaption;
 
+  void RepaintAndFit();
+
   // Declared so that the gradient goes before the sub-caption.
   TSubCaption sub_caption_{*this};
   TGradient gradient_{*this};

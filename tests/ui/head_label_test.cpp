@@ -214,14 +214,8 @@ TEST(GlyphTest, HitZoneSpansTheWholeStripFromTheMargin) {
 }
 
 TEST(FitSizeTest, EachDockingSetsItsSides) {
-  FitMeasures m;
-  m.caption_width = 50;
-  m.caption_height = 16;
-  m.sub_width = 20;
-  m.sub_height = 13;
-  m.dots_width = 11;
-  m.glyph_width = 32;
-  m.glyph_height = 20;
+  const FitMeasures m{.caption_width = 50, .caption_height = 16, .sub_width = 20, .sub_height = 13,
+                      .dots_width = 11, .glyph_width = 32, .glyph_height = 20};
   const TBoundLines all = blLeft | blTop | blRight | blBottom;
   const int width = 50 + 5 + 32 + 5 + 20 + 8 + 11 + 2;
   FittedSize none = FitSize(TAlign::alNone, m, 5, 5, 8, all);
