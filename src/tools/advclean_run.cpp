@@ -205,8 +205,8 @@ bool Backup(const Options& o, Result* r, std::FILE* out, std::FILE* err) {
   }
   r->backup = copy.folder;
   if (!o.json) {
-    std::fprintf(out, "Backup: %s (%zu files, %llu bytes)\n", copy.folder.c_str(), copy.files.size(),
-                 static_cast<unsigned long long>(copy.bytes));
+    std::fprintf(out, "Backup: %s (%zu %s, %llu bytes)\n", copy.folder.c_str(), copy.files.size(),
+                 copy.files.size() == 1 ? "file" : "files", static_cast<unsigned long long>(copy.bytes));
     std::fflush(out);
   }
   return true;

@@ -115,7 +115,7 @@ echo "$out" | head -n 3
 [ "$status" -eq 0 ] || fail "advclean.exe clean ended with $status"
 copies=("$c_drive"/Backup/*)
 [ ${#copies[@]} -eq 1 ] && [ -f "${copies[0]}/AdvBlock.db" ] || fail "no backup folder in C:\\Backup"
-echo "$out" | grep -qF "Backup: C:\\Backup\\$(basename "${copies[0]}") (1 files," || fail "advclean did not say where the backup went"
+echo "$out" | grep -qF "Backup: C:\\Backup\\$(basename "${copies[0]}") (1 file," || fail "advclean did not say where the backup went"
 cmp -s "${copies[0]}/AdvBlock.db" "$work/before.db" || fail "the backup is not the table as it was"
 cmp -s "$c_drive/Morvane/AdvBlock.db" "$work/before.db" && fail "the clean changed nothing"
 # Restoring, as the guide says: the files copied back.
