@@ -31,10 +31,7 @@ c_drive=$ADVCLEAN_WINEPREFIX/drive_c
 app_pid=""
 
 cleanup() {
-  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    kill -TERM "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
+  end_process "$app_pid"
   if [ -d "$ADVCLEAN_WINEPREFIX" ]; then
     timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
   fi
@@ -125,20 +122,10 @@ wine_ "$bin\\AdvClean.exe" &
 app_pid=$!
 main=$(wait_window "Утилита удаления дублей" 120) || fail "AdvClean.exe did not show its window"
 sleep 2
-grid_empty=$(brightness "$main" 2 130 530 300)
-press_analyze "$main" || fail "the analysis did not end"
-sleep 1
-grid_full=$(brightness "$main" 2 130 530 300)
-python3 -c "import sys; sys.exit(0 if $grid_full < $grid_empty - 0.02 else 1)" ||
-  fail "the grid did not fill (brightness $grid_empty -> $grid_full)"
+analyze_measured "$main" || fail "the analysis did not end"
+darker "$GRID_BEFORE" "$GRID_AFTER" || fail "the grid did not fill (brightness $GRID_BEFORE -> $GRID_AFTER)"
 import -window root "$work/analysed.png" 2>/dev/null || true
-wine_ taskkill /im AdvClean.exe >/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$app_pid" 2>/dev/null && fail "AdvClean.exe did not end when closed"
-wait "$app_pid" || fail "AdvClean.exe ended with an error"
+close_program "$app_pid" AdvClean.exe || fail "AdvClean.exe did not end when closed, or ended with an error ($?)"
 app_pid=""
 
 cd "$work"
