@@ -82,7 +82,7 @@ for exe in AdvClean.exe advclean.exe pxtool.exe; do
   for dll in $dlls; do
     case $dll in
       kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | comdlg32.dll | shell32.dll | advapi32.dll | \
-        msvcrt.dll | mpr.dll | ole32.dll | shlwapi.dll | version.dll | api-ms-win-crt-*.dll) ;;
+        msvcrt.dll | msimg32.dll | mpr.dll | ole32.dll | shlwapi.dll | version.dll | api-ms-win-crt-*.dll) ;;
       *) fail "$exe needs $dll, which does not come with Windows" ;;
     esac
   done

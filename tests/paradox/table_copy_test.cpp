@@ -24,11 +24,13 @@ using testsupport::Utf8;
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // Folders in memory beside a MemFileSystem: "backup" exists from the start.
+// Folders are kept with '/' only, as the file system keeps its paths.
 class MemFolders : public Folders {
  public:
   explicit MemFolders(MemFileSystem* fs) : fs_(fs) { made.insert("backup"); }
 
-  Status Make(const std::string& path, bool* taken) override {
+  Status Make(const std::string& given, bool* taken) override {
+    const std::string path = Normal(given);
     std::string parent, name;
     SplitPath(path, &parent, &name);
     *taken = made.count(path) != 0 || fs_->FileExists(path);
@@ -42,7 +44,8 @@ class MemFolders : public Folders {
     synced.push_back(path);
     return Status::OK();
   }
-  Status Remove(const std::string& path) override {
+  Status Remove(const std::string& given) override {
+    const std::string path = Normal(given);
     std::vector<std::string> left;
     PX_RETURN_IF_ERROR(fs_->ListDir(path, &left));
     if (!left.empty() || made.erase(path) == 0) return Status::Error(ErrorCode::kAccessDenied, path);
@@ -53,6 +56,10 @@ class MemFolders : public Folders {
   std::vector<std::string> synced;
 
  private:
+  static std::string Normal(std::string p) {
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+  }
   MemFileSystem* fs_;
 };
 
