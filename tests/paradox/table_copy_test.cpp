@@ -12,7 +12,6 @@
 #include <set>
 
 #include "../support/fixture_files.h"
-#include "paradox/journal.h"
 
 namespace paradox {
 namespace {
@@ -244,18 +243,6 @@ TEST(TableCopyTest, ACopyFailingAtAnyStepIsTakenAwayAgain) {
       << st.ToString();
 }
 
-TEST(TableCopyTest, TheJournalOfAChangeCutShortGoesWithTheTable) {
-  MemFileSystem fs;
-  fs.SetContents("db/T.DB", Bytes("table"));
-  std::vector<std::string> names;
-  ASSERT_TRUE(TableFileNames(&fs, "db/T.DB", &names).ok());
-  EXPECT_EQ(names, std::vector<std::string>{"T.DB"});
-  fs.SetContents(JournalPath("db/T.DB"), Bytes("undo"));
-  ASSERT_TRUE(TableFileNames(&fs, "db/T.DB", &names).ok());
-  EXPECT_EQ(names, (std::vector<std::string>{"T.DB", "T.DB-journal"}));
-  EXPECT_EQ(TableFileNames(&fs, "db/none.db", &names).code(), ErrorCode::kNotFound);
-}
-
 // The real tables, secondary indexes among them, each copied from a folder
 // that holds other tables too.
 TEST(TableCopyTest, FixtureTablesAreCopiedWithAllTheirFiles) {
@@ -318,14 +305,6 @@ TEST(TableCopyTest, OnDiskWithTheHostsFolders) {
   }
   ASSERT_TRUE(CopyTable(fs, Folders::Default(), Utf8(root / "db" / "Sort.db"), into, "2024-05-01_02-00-00", &copy).ok());
   EXPECT_EQ(copy.folder, JoinPath(into, "2024-05-01_02-00-00_2"));
-
-  // Into a folder that is not there, or is a file: nothing is made.
-  for (const std::string& bad : {Utf8(root / "missing"), Utf8(root / "db" / "Sort.db")}) {
-    st = CopyTable(fs, Folders::Default(), Utf8(root / "db" / "Sort.db"), bad, "T", &copy);
-    EXPECT_FALSE(st.ok()) << bad;
-    EXPECT_NE(st.ToString().find("the copy's folder cannot be made in " + bad), std::string::npos) << st.ToString();
-  }
-  EXPECT_EQ(std::distance(stdfs::directory_iterator(root), stdfs::directory_iterator()), 2);
 }
 
 }  // namespace
