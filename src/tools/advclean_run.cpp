@@ -53,7 +53,8 @@ const char kHelp[] =
     "           The table is held against other programs while it is copied.\n"
     "           When the copy cannot be made whole, nothing is changed and the\n"
     "           exit status is 2. A dry run changes nothing and makes no copy.\n"
-    "           To restore, copy the files back over the table's.\n"
+    "           To restore, replace all of the table's files (AdvBlock.*)\n"
+    "           with the copy's.\n"
     "--json     prints one JSON object instead of text:\n"
     "           {\"table\":PATH,\"purged\":N,\"duplicates\":[RECORD,...],\n"
     "            \"remaining\":[RECORD,...],\"outcome\":TEXT}\n"
@@ -70,7 +71,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 when everything went, 1 when clean left records it found\n"
     "no row for, 2 on an error (a missing table, a table that cannot be read\n"
-    "or changed, a wrong command line).\n";
+    "or changed, a backup that could not be made, a wrong command line).\n";
 
 struct Options {
   std::string command;
