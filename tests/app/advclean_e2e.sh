@@ -34,10 +34,7 @@ rm -f "$artefacts"/*.png "$artefacts"/*.json
 
 app_pid=""
 cleanup() {
-  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    kill -TERM "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
+  end_process "$app_pid"
   if [ -n "$ADVCLEAN_XVFB_PID" ]; then
     WINEPREFIX=$ADVCLEAN_WINEPREFIX timeout 20 wineserver -w 2>/dev/null || true
     stop_xvfb
@@ -72,7 +69,6 @@ app_pid=$!
 main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear"
 sleep 2
 shot 01-start
-grid_empty=$(brightness "$main" 2 130 530 300)
 
 # The gradients behind the two buttons, on a screenshot of their own with
 # the mouse away (a button under it would show its edge): row 0 of each
@@ -103,11 +99,9 @@ window_geometry "$main"
 check_gradient "$artefacts/01-gradients.png" $((X + 132)) $((Y + 56)) SBAnalyze || fail "no gradient under SBAnalyze"
 check_gradient "$artefacts/01-gradients.png" $((X + 148)) $((Y + 596)) SBDeldub || fail "no gradient under SBDeldub"
 
-press_analyze "$main" || fail "the analysis did not end"
-sleep 1
-grid_full=$(brightness "$main" 2 130 530 300)
-python3 -c "import sys; sys.exit(0 if $grid_full < $grid_empty - 0.02 else 1)" ||
-  fail "the grid did not fill (brightness $grid_empty -> $grid_full)"
+analyze_measured "$main" || fail "the analysis did not end"
+grid_empty=$GRID_BEFORE
+darker "$GRID_BEFORE" "$GRID_AFTER" || fail "the grid did not fill (brightness $GRID_BEFORE -> $GRID_AFTER)"
 shot 02-analysed
 
 press_delete "$main" || fail "the deletion did not end"
@@ -130,19 +124,13 @@ wait_gone "Information" 10 || fail "the outcome dialog did not close"
 # A second analysis finds nothing left to delete: the grid stays empty.
 press_analyze "$main" || fail "the second analysis did not end"
 sleep 1
-grid_again=$(brightness "$main" 2 130 530 300)
+grid_again=$(grid_brightness "$main")
 python3 -c "import sys; sys.exit(0 if abs($grid_again - $grid_empty) < 0.01 else 1)" ||
   fail "the second analysis still lists rows (brightness $grid_empty -> $grid_again)"
 shot 04-reanalysed
 
 # Closed from outside, as the close box would: WM_CLOSE.
-ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after WM_CLOSE"
-wait "$app_pid" || fail "the program ended with an error"
+close_program "$app_pid" AdvClean.exe || fail "the program did not end after WM_CLOSE, or ended with an error ($?)"
 app_pid=""
 
 # 3. The table afterwards.
@@ -182,12 +170,6 @@ window_geometry "$id"
 click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
 wait_gone "Advclean" 10 || fail "the error box did not close"
 xdotool search --name "^Утилита удаления дублей\$" >/dev/null || fail "the main window went with the error"
-ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after the error"
-wait "$app_pid" || fail "the program ended with an error code after the error box"
+close_program "$app_pid" AdvClean.exe || fail "the program did not end after the error box, or ended with an error ($?)"
 app_pid=""
 echo "e2e: passed"
