@@ -26,10 +26,7 @@ pxtool=$BUILD_WIN64/src/tools/pxtool.exe
 headless=""
 app_pid=""
 cleanup() {
-  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    kill -TERM "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
+  end_process "$app_pid"
   if [ -n "$headless" ]; then
     WINEPREFIX=$ADVCLEAN_WINEPREFIX timeout 30 wineserver -w 2>/dev/null || true
     stop_xvfb

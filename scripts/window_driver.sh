@@ -59,3 +59,48 @@ press_delete() {
   wait_window "Ход процесса" 10 >/dev/null || true
   wait_gone "Ход процесса" "${2:-300}"
 }
+
+# Mean brightness of the main window $1's result grid: it darkens as rows
+# fill it.
+grid_brightness() {
+  brightness "$1" 2 130 530 300
+}
+
+# True when brightness $2 is darker than $1 by more than $3 (default 0.02).
+darker() {
+  python3 -c "import sys; sys.exit(0 if $2 < $1 - ${3:-0.02} else 1)"
+}
+
+# Ends the process $1 started by this shell, if it still runs.
+end_process() {
+  if [ -n "$1" ] && kill -0 "$1" 2>/dev/null; then
+    kill -TERM "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+  fi
+}
+
+# Closes the Windows program $2 (its image name, AdvClean.exe) from outside
+# as its close box would (WM_CLOSE; ADVCLEAN_WINEPREFIX names the prefix)
+# and waits up to 20 s for its process $1, started by this shell, to end.
+# Returns the program's exit status, or 124 when it did not end.
+close_program() {
+  local pid=$1 image=$2 root i
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  bash "$root/cmake/wine-run.sh" taskkill /im "$image" >/dev/null
+  for ((i = 0; i < 100; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -0 "$pid" 2>/dev/null && return 124
+  wait "$pid"
+}
+
+# Presses "1. Выполнить анализ" in the main window $1 as press_analyze does,
+# leaving the grid's brightness before and after in GRID_BEFORE and
+# GRID_AFTER.
+analyze_measured() {
+  GRID_BEFORE=$(grid_brightness "$1")
+  press_analyze "$1" || return 1
+  sleep 1
+  GRID_AFTER=$(grid_brightness "$1")
+}

@@ -27,6 +27,21 @@ const std::string& ShowingData() {
   return text;
 }
 
+// A white-to-grey gradient label as the form describes it, placed where a
+// button will lie over it.
+ui::THeadLabel* NewButtonGradient(TForm* form, int left, int top) {
+  auto* label = new ui::THeadLabel(form);
+  label->SetBounds(left, top, 241, 29);
+  label->SetAutoBounds(false);
+  label->SetBoundLines(0);
+  label->Gradient().SetEndColor(clWhite);
+  label->Gradient().SetStyle(ui::TGradientStyle::gsBottom);
+  label->SubCaption().SetEllipsis(false);
+  label->SubCaption().SetStyle(0);
+  label->SetParent(form);
+  return label;
+}
+
 bool FileExists(const std::string& utf8_path) {
   std::u16string path = FromUtf8(utf8_path);
   DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()));
@@ -65,6 +80,9 @@ TQuorren::TQuorren(TComponent* owner)
   SetClientSize(538, 629);
   SetPosition(TPosition::poScreenCenter);
   SetColor(clBtnFace);
+
+  HeadLabel2 = NewButtonGradient(this, 148, 596);
+  HeadLabel1 = NewButtonGradient(this, 132, 56);
 
   Label1 = new TLabel(this);
   Label1->SetBounds(8, 4, 137, 13);

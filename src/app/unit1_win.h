@@ -12,6 +12,7 @@
 #include "framework/string_grid_win.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
+#include "ui/head_label_win.h"
 #include "ui/speed_button_win.h"
 
 namespace app {
@@ -21,7 +22,10 @@ class TQuorren : public framework::TForm {
   explicit TQuorren(framework::TComponent* owner);
   ~TQuorren() override;
 
-  // Components, in creation order.
+  // Components, in creation order. The two gradient labels lie under the
+  // flat buttons and form their background.
+  ui::THeadLabel* HeadLabel2;
+  ui::THeadLabel* HeadLabel1;
   framework::TLabel* Label1;
   ui::TSpeedButton* SBAnalyze;
   ui::TSpeedButton* SBDeldub;

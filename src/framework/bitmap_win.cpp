@@ -79,16 +79,23 @@ void TBitmap::Draw(TCanvas& target, int x, int y) const {
 }
 
 void TBitmap::StretchDraw(TCanvas& target, const TRect& r) const {
+  if (transparent_) {
+    StretchDrawTransparent(target, r, Bounds(0, 0, width_, height_));
+    return;
+  }
   if (Empty() || r.Width() <= 0 || r.Height() <= 0) return;
   HDC dc = target.Handle();
   if (!dc) return;
-  if (transparent_) {
-    TransparentBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), 0, 0, width_, height_,
-                   ColorToRGB(TransparentColor()));
-  } else {
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), 0, 0, width_, height_, SRCCOPY);
-  }
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), 0, 0, width_, height_, SRCCOPY);
+}
+
+void TBitmap::StretchDrawTransparent(TCanvas& target, const TRect& r, const TRect& source) const {
+  if (Empty() || r.Width() <= 0 || r.Height() <= 0 || source.Width() <= 0 || source.Height() <= 0) return;
+  HDC dc = target.Handle();
+  if (!dc) return;
+  TransparentBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), source.Left, source.Top, source.Width(),
+                 source.Height(), ColorToRGB(TransparentColor()));
 }
 
 }  // namespace framework

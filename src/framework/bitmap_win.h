@@ -42,6 +42,9 @@ class TBitmap {
 
   void Draw(TCanvas& target, int x, int y) const;
   void StretchDraw(TCanvas& target, const TRect& r) const;
+  // Stretches the part `source` of the picture into `r`, leaving out the
+  // transparent colour whatever Transparent says (one frame of a strip).
+  void StretchDrawTransparent(TCanvas& target, const TRect& r, const TRect& source) const;
 
  private:
   void Release();

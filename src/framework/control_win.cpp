@@ -53,6 +53,15 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   bounds_ = r;
   BoundsChanged();
   Invalidate();
+  // A docked control's new size moves it and its docked siblings.
+  if (Docks(align_) && parent_) parent_->AlignControls();
+}
+
+void TControl::SetAlign(TAlign align) {
+  if (align == align_) return;
+  const bool docked = Docks(align_) || Docks(align);
+  align_ = align;
+  if (docked && parent_) parent_->AlignControls();
 }
 
 void TControl::SetVisible(bool visible) {
@@ -61,6 +70,7 @@ void TControl::SetVisible(bool visible) {
   visible_ = visible;
   VisibleChanged();
   if (visible) Invalidate();
+  if (Docks(align_) && parent_) parent_->AlignControls();  // a hidden control takes no room
 }
 
 void TControl::SetEnabled(bool enabled) {
@@ -102,6 +112,18 @@ void TControl::Repaint() {
 
 void TControl::Click() {
   if (OnClick) OnClick(this);
+}
+
+void TControl::MouseDown(TMouseButton button, UINT keys, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, keys, x, y);
+}
+
+void TControl::MouseMove(UINT keys, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, keys, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, UINT keys, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, keys, x, y);
 }
 
 // ---------------------------------------------------------------------------

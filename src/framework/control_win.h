@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/align.h"
 #include "framework/canvas_win.h"
 #include "framework/color.h"
 #include "framework/component.h"
@@ -20,6 +21,10 @@ namespace framework {
 class TWinControl;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Mouse events get the control's client coordinates and the MK_ key flags.
+using TMouseEvent = std::function<void(TComponent* sender, TMouseButton button, UINT keys, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TComponent* sender, UINT keys, int x, int y)>;
 
 class TControl : public TComponent {
  public:
@@ -37,6 +42,9 @@ class TControl : public TComponent {
   void SetBounds(int left, int top, int width, int height);
   virtual int ClientWidth() { return Width(); }
   virtual int ClientHeight() { return Height(); }
+  // Docking: a docked control is placed by its parent (see AlignBounds).
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -66,6 +74,10 @@ class TControl : public TComponent {
   // Fires OnClick.
   virtual void Click();
   TNotifyEvent OnClick;
+  // Fired by the default mouse handling below.
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
 
  protected:
   virtual bool IsWindowed() const { return false; }
@@ -77,10 +89,12 @@ class TControl : public TComponent {
   virtual void ColorChanged() {}
 
   // Mouse, in this control's client coordinates. Graphic controls get them
-  // from their parent, which captures the mouse between press and release.
-  virtual void MouseDown(TMouseButton, UINT /*keys*/, int /*x*/, int /*y*/) {}
-  virtual void MouseMove(UINT /*keys*/, int /*x*/, int /*y*/) {}
-  virtual void MouseUp(TMouseButton, UINT /*keys*/, int /*x*/, int /*y*/) {}
+  // from their parent, which captures the mouse between press and release;
+  // a double click comes as DblClick followed at once by MouseDown. The
+  // defaults fire the mouse events.
+  virtual void MouseDown(TMouseButton button, UINT keys, int x, int y);
+  virtual void MouseMove(UINT keys, int x, int y);
+  virtual void MouseUp(TMouseButton button, UINT keys, int x, int y);
   virtual void DblClick(int /*x*/, int /*y*/) {}
   virtual void MouseEnter() {}
   virtual void MouseLeave() {}
@@ -96,6 +110,7 @@ class TControl : public TComponent {
   friend class TWinControl;
 
   TWinControl* parent_ = nullptr;
+  TAlign align_ = TAlign::alNone;
   bool visible_ = true;
   bool enabled_ = true;
   bool parent_font_ = true;

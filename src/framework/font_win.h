@@ -8,12 +8,10 @@
 #include <string>
 
 #include "framework/color.h"
+#include "framework/font_style.h"
 #include "framework/gdi_win.h"
 
 namespace framework {
-
-enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-using TFontStyles = uint8_t;
 
 enum class TFontQuality { fqDefault, fqNonAntialiased };
 

@@ -220,6 +220,9 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORBTN:
       if (ReflectToChild(reinterpret_cast<HWND>(lparam), message, wparam, lparam, &result)) return result;
       break;
+    case WM_SIZE:
+      AlignControls();
+      break;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -344,6 +347,7 @@ bool TWinControl::RouteMouse(UINT message, WPARAM wparam, LPARAM lparam) {
 void TWinControl::InsertControl(TControl* control) {
   controls_.push_back(control);
   if (control->IsWindowed() && handle_) static_cast<TWinControl*>(control)->Handle();
+  if (Docks(control->Align())) AlignControls();
 }
 
 void TWinControl::RemoveControl(TControl* control) {
@@ -351,6 +355,26 @@ void TWinControl::RemoveControl(TControl* control) {
   if (mouse_control_ == control) mouse_control_ = nullptr;
   if (hover_control_ == control) hover_control_ = nullptr;
   if (control->IsWindowed()) static_cast<TWinControl*>(control)->DestroyHandle();
+  if (Docks(control->Align())) AlignControls();
+}
+
+void TWinControl::AlignControls() {
+  if (aligning_) return;  // the bounds set below come back here
+  std::vector<DockedControl> docked;
+  std::vector<TControl*> placed;
+  for (TControl* c : controls_) {
+    if (!c->Visible() || !Docks(c->Align())) continue;
+    docked.push_back({c->Align(), c->BoundsRect()});
+    placed.push_back(c);
+  }
+  if (docked.empty()) return;
+  AlignBounds(Bounds(0, 0, ClientWidth(), ClientHeight()), &docked);
+  aligning_ = true;
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const TRect& b = docked[i].bounds;
+    placed[i]->SetBounds(b.Left, b.Top, b.Width(), b.Height());
+  }
+  aligning_ = false;
 }
 
 void TWinControl::SetParent(TWinControl* parent) {

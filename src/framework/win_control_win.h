@@ -50,6 +50,8 @@ class TWinControl : public TControl {
   void Repaint() override;
   // Paints what is invalid now.
   void Update();
+  // Places the docked children in the client area (see AlignBounds).
+  void AlignControls();
 
   // The object bound to `window`, or null.
   static TWinControl* FromHandle(HWND window);
@@ -104,6 +106,7 @@ class TWinControl : public TControl {
   TControl* mouse_control_ = nullptr;  // graphic child holding the mouse
   TControl* hover_control_ = nullptr;  // graphic child under the mouse
   bool tracking_leave_ = false;
+  bool aligning_ = false;
 };
 
 }  // namespace framework

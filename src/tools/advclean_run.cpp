@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "advclean_version.h"
 #include "app/engine.h"
 #include "app/regional.h"
 #include "cleaning/cleaner.h"
@@ -13,6 +14,7 @@
 #include "table/tquery.h"
 #include "table/ttable.h"
 #include "tools/advclean.h"
+#include "tools/advclean_backup.h"
 #include "tools/advclean_console.h"
 #include "tools/advclean_output.h"
 #include "tools/json.h"
@@ -22,9 +24,9 @@ namespace tools {
 namespace {
 
 const char kHelp[] =
-    "usage: advclean analyze [--dry-run] [--json] FOLDER\n"
-    "       advclean clean [--json] FOLDER\n"
-    "       advclean --help\n"
+    "usage: advclean analyze [--dry-run] [--json] [--backup DIR] FOLDER\n"
+    "       advclean clean [--json] [--backup DIR] FOLDER\n"
+    "       advclean --help | --version\n"
     "\n"
     "Cleans the advertising-block table AdvBlock.db in FOLDER, as the AdvClean\n"
     "window does. The table is FOLDER followed by AdvBlock.db, with a separator\n"
@@ -43,6 +45,16 @@ const char kHelp[] =
     "           a listed record in all six fields. Prints the records that\n"
     "           found no row and the outcome message. With no duplicates,\n"
     "           nothing is deleted beyond the purge.\n"
+    "--backup DIR  before anything is changed, copies the table and every\n"
+    "           file that belongs to it (AdvBlock.PX, .MB, .VAL, secondary\n"
+    "           indexes, an undo journal left over) into a new folder inside\n"
+    "           DIR named after the date and time, such as 2024-05-01_02-00-00\n"
+    "           (_2, _3, ... added when that name is taken), and prints where.\n"
+    "           The table is held against other programs while it is copied.\n"
+    "           When the copy cannot be made whole, nothing is changed and the\n"
+    "           exit status is 2. A dry run changes nothing and makes no copy.\n"
+    "           To restore, replace all of the table's files (AdvBlock.*)\n"
+    "           with the copy's.\n"
     "--json     prints one JSON object instead of text:\n"
     "           {\"table\":PATH,\"purged\":N,\"duplicates\":[RECORD,...],\n"
     "            \"remaining\":[RECORD,...],\"outcome\":TEXT}\n"
@@ -50,18 +62,21 @@ const char kHelp[] =
     "           \"time\":\"HH:MM:SS.mmm\",\"number\":N,\"order\":N,\"yearOrder\":N};\n"
     "           \"remaining\" and \"outcome\" come with clean only (outcome is\n"
     "           empty when there was nothing to delete); a dry run gives\n"
-    "           \"dryRun\":true and \"wouldPurge\":N instead of \"purged\".\n"
+    "           \"dryRun\":true and \"wouldPurge\":N instead of \"purged\";\n"
+    "           with --backup, \"backup\" gives the copy's folder (null for a\n"
+    "           dry run).\n"
     "\n"
     "Text is UTF-8. While a pass runs, a progress bar is drawn on standard\n"
     "error when that is a terminal. Errors go to standard error.\n"
     "\n"
     "Exit status: 0 when everything went, 1 when clean left records it found\n"
     "no row for, 2 on an error (a missing table, a table that cannot be read\n"
-    "or changed, a wrong command line).\n";
+    "or changed, a backup that could not be made, a wrong command line).\n";
 
 struct Options {
   std::string command;
   std::string folder;
+  std::string backup;  // the folder the copies go in; empty: none
   bool dry_run = false;
   bool json = false;
 };
@@ -86,6 +101,12 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* proble
       o->dry_run = true;
     } else if (!options_done && a == "--json") {
       o->json = true;
+    } else if (!options_done && a == "--backup") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        *problem = "--backup needs a folder";
+        return false;
+      }
+      o->backup = args[++i];
     } else if (!options_done && a.size() > 1 && a[0] == '-' && a[1] == '-') {
       *problem = "unknown option " + a;
       return false;
@@ -117,6 +138,7 @@ std::vector<dataset::TBlockRec> Records(const cleaning::TDupList& list) {
 
 struct Result {
   std::string table;
+  std::string backup;  // the copy's folder; empty: none made
   int purged = 0;
   std::vector<dataset::TBlockRec> duplicates;
   bool cleaned = false;  // the deletion pass ran
@@ -128,7 +150,13 @@ void PrintJson(std::FILE* out, const Options& o, const Result& r) {
   std::string s = "{\"table\":";
   AppendJsonString(&s, r.table);
   s += o.dry_run ? ",\"dryRun\":true,\"wouldPurge\":" : ",\"purged\":";
-  s += std::to_string(r.purged) + ",\"duplicates\":";
+  s += std::to_string(r.purged);
+  if (!o.backup.empty()) {
+    s += ",\"backup\":";
+    if (r.backup.empty()) s += "null";
+    else AppendJsonString(&s, r.backup);
+  }
+  s += ",\"duplicates\":";
   AppendJsonList(&s, r.duplicates);
   if (o.command == "clean") {
     s += ",\"remaining\":";
@@ -161,6 +189,30 @@ void PrintText(std::FILE* out, const Options& o, const Result& r) {
   std::fprintf(out, "%s\n", paradox::Cp1251ToUtf8(r.outcome).c_str());
 }
 
+// The copy of --backup, before the passes; a dry run makes none. False
+// when it could not be made, with the reason on `err`.
+bool Backup(const Options& o, Result* r, std::FILE* out, std::FILE* err) {
+  if (o.dry_run) {
+    if (!o.json) std::fputs("Backup: none, a dry run changes nothing.\n", out);
+    return true;
+  }
+  paradox::TableCopy copy;
+  paradox::Status st = TakeBackup(paradox::FileSystem::Default(), paradox::Folders::Default(), r->table, o.backup,
+                                  &copy);
+  if (!st.ok()) {
+    std::fprintf(err, "advclean: no backup could be made in %s, so nothing was changed:\n%s\n", o.backup.c_str(),
+                 ConsoleText(st.ToString()).c_str());
+    return false;
+  }
+  r->backup = copy.folder;
+  if (!o.json) {
+    std::fprintf(out, "Backup: %s (%zu %s, %llu bytes)\n", copy.folder.c_str(), copy.files.size(),
+                 copy.files.size() == 1 ? "file" : "files", static_cast<unsigned long long>(copy.bytes));
+    std::fflush(out);
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool err_is_terminal) {
@@ -169,6 +221,10 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     if (a == "--") break;
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, out);
+      return 0;
+    }
+    if (a == "--version") {
+      std::fputs("advclean " ADVCLEAN_VERSION "\n", out);
       return 0;
     }
   }
@@ -186,6 +242,8 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     std::fprintf(err, "%s%s\n", paradox::Cp1251ToUtf8(cleaning::texts::NoTable()).c_str(), r.table.c_str());
     return 2;
   }
+
+  if (!o.backup.empty() && !Backup(o, &r, out, err)) return 2;
 
   ConsoleProgress progress(err, err_is_terminal);
   try {
@@ -215,6 +273,8 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     }
   } catch (const std::exception& e) {
     progress.Erase();
+    // Text output has named the copy already.
+    if (o.json && !r.backup.empty()) std::fprintf(err, "Backup: %s\n", r.backup.c_str());
     std::fprintf(err, "%s\n", ConsoleText(ErrorDisplayText(e.what())).c_str());
     return 2;
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "advclean_version.h"
 #include "tools/console.h"
 #include "tools/pxtool.h"
 
@@ -15,6 +16,7 @@ const char kUsage[] =
     "       pxtool check TABLE.db [--repair]\n"
     "       pxtool exec TABLE.db \"STATEMENT\"\n"
     "       pxtool sample DIR [options]   (pxtool sample --help lists them)\n"
+    "       pxtool --help | --version\n"
     "\n"
     "info    prints the table's version, kind, block size, counts, code page,\n"
     "        sort order, fields and the files that belong to it.\n"
@@ -68,6 +70,10 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage("no command given");
   const std::string cmd = args[0];
   if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(nullptr);
+  if (cmd == "--version") {
+    std::fputs("pxtool " ADVCLEAN_VERSION "\n", stdout);
+    return 0;
+  }
 
   if (cmd == "info") {
     if (args.size() != 2) return Usage("info takes one table");

@@ -5,7 +5,8 @@
 #   advclean_e2e.sh BUILD_DIR ADVCLEAN_EXE PXTOOL_EXE ARTEFACT_DIR
 #
 # 1. pxtool.exe writes a sample table to C:\Morvane of the build's prefix;
-# 2. AdvClean.exe starts; "1. Выполнить анализ" is pressed and the grid
+# 2. AdvClean.exe starts; the buttons' gradients are checked by pixels on
+#    a screenshot; "1. Выполнить анализ" is pressed and the grid
 #    fills; "2. Удалить дубли" is pressed and the outcome dialog's title is
 #    read ("Information"); the dialog is answered and a second analysis
 #    finds nothing; the program is closed with WM_CLOSE;
@@ -33,10 +34,7 @@ rm -f "$artefacts"/*.png "$artefacts"/*.json
 
 app_pid=""
 cleanup() {
-  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    kill -TERM "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
+  end_process "$app_pid"
   if [ -n "$ADVCLEAN_XVFB_PID" ]; then
     WINEPREFIX=$ADVCLEAN_WINEPREFIX timeout 20 wineserver -w 2>/dev/null || true
     stop_xvfb
@@ -71,13 +69,39 @@ app_pid=$!
 main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear"
 sleep 2
 shot 01-start
-grid_empty=$(brightness "$main" 2 130 530 300)
 
-press_analyze "$main" || fail "the analysis did not end"
+# The gradients behind the two buttons, on a screenshot of their own with
+# the mouse away (a button under it would show its edge): row 0 of each
+# button's area $FDFDFD, row 28 $838383, and the caption over the middle
+# rows (the disabled one embossed).
+check_gradient() {  # PNG LEFT TOP NAME
+  python3 - "$1" "$2" "$3" "$4" <<'PY'
+import subprocess, sys
+png, left, top, name = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+txt = subprocess.run(["convert", png, "-crop", f"241x29+{left}+{top}", "+repage", "-depth", "8", "txt:-"],
+                     check=True, capture_output=True, text=True).stdout
+px = {}
+for line in txt.splitlines()[1:]:
+    at, _, rest = line.partition(":")
+    x, y = map(int, at.split(","))
+    px[x, y] = rest.split("#")[1][:6].upper()
+bad = [x for x in range(241) if px[x, 0] != "FDFDFD" or px[x, 28] != "838383"]
+assert not bad, f"{name}: rows 0/28 at x={bad[0]} are {px[bad[0], 0]}/{px[bad[0], 28]}, not FDFDFD/838383"
+caption = sum(px[x, y] != px[0, y] for y in range(29) for x in range(241))
+assert caption > 50, f"{name}: no caption over the gradient ({caption} pixels)"
+print(f"e2e: {name}: gradient FDFDFD..838383 under a caption of {caption} pixels")
+PY
+}
+xdotool mousemove 0 0
 sleep 1
-grid_full=$(brightness "$main" 2 130 530 300)
-python3 -c "import sys; sys.exit(0 if $grid_full < $grid_empty - 0.02 else 1)" ||
-  fail "the grid did not fill (brightness $grid_empty -> $grid_full)"
+shot 01-gradients
+window_geometry "$main"
+check_gradient "$artefacts/01-gradients.png" $((X + 132)) $((Y + 56)) SBAnalyze || fail "no gradient under SBAnalyze"
+check_gradient "$artefacts/01-gradients.png" $((X + 148)) $((Y + 596)) SBDeldub || fail "no gradient under SBDeldub"
+
+analyze_measured "$main" || fail "the analysis did not end"
+grid_empty=$GRID_BEFORE
+darker "$GRID_BEFORE" "$GRID_AFTER" || fail "the grid did not fill (brightness $GRID_BEFORE -> $GRID_AFTER)"
 shot 02-analysed
 
 press_delete "$main" || fail "the deletion did not end"
@@ -100,19 +124,13 @@ wait_gone "Information" 10 || fail "the outcome dialog did not close"
 # A second analysis finds nothing left to delete: the grid stays empty.
 press_analyze "$main" || fail "the second analysis did not end"
 sleep 1
-grid_again=$(brightness "$main" 2 130 530 300)
+grid_again=$(grid_brightness "$main")
 python3 -c "import sys; sys.exit(0 if abs($grid_again - $grid_empty) < 0.01 else 1)" ||
   fail "the second analysis still lists rows (brightness $grid_empty -> $grid_again)"
 shot 04-reanalysed
 
 # Closed from outside, as the close box would: WM_CLOSE.
-ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after WM_CLOSE"
-wait "$app_pid" || fail "the program ended with an error"
+close_program "$app_pid" AdvClean.exe || fail "the program did not end after WM_CLOSE, or ended with an error ($?)"
 app_pid=""
 
 # 3. The table afterwards.
@@ -152,12 +170,6 @@ window_geometry "$id"
 click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
 wait_gone "Advclean" 10 || fail "the error box did not close"
 xdotool search --name "^Утилита удаления дублей\$" >/dev/null || fail "the main window went with the error"
-ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
-for _ in $(seq 1 100); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.2
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after the error"
-wait "$app_pid" || fail "the program ended with an error code after the error box"
+close_program "$app_pid" AdvClean.exe || fail "the program did not end after the error box, or ended with an error ($?)"
 app_pid=""
 echo "e2e: passed"

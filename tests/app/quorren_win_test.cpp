@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/engine.h"
 #include "app/regional.h"
@@ -87,12 +88,14 @@ TEST_F(QuorrenTest, WindowAndComponentsAtStart) {
   EXPECT_EQ(form->Color(), framework::clBtnFace);
 
   // Creation order and placement.
-  ASSERT_GE(form->ComponentCount(), 5);
-  EXPECT_EQ(form->Components(0), form->Label1);
-  EXPECT_EQ(form->Components(1), form->SBAnalyze);
-  EXPECT_EQ(form->Components(2), form->SBDeldub);
-  EXPECT_EQ(form->Components(3), form->DE);
-  EXPECT_EQ(form->Components(4), form->SG);
+  ASSERT_GE(form->ComponentCount(), 7);
+  EXPECT_EQ(form->Components(0), form->HeadLabel2);
+  EXPECT_EQ(form->Components(1), form->HeadLabel1);
+  EXPECT_EQ(form->Components(2), form->Label1);
+  EXPECT_EQ(form->Components(3), form->SBAnalyze);
+  EXPECT_EQ(form->Components(4), form->SBDeldub);
+  EXPECT_EQ(form->Components(5), form->DE);
+  EXPECT_EQ(form->Components(6), form->SG);
   EXPECT_EQ(form->Label1->BoundsRect(), framework::Bounds(8, 4, 137, 13));
   EXPECT_EQ(form->SBAnalyze->BoundsRect(), framework::Bounds(132, 56, 241, 29));
   EXPECT_EQ(form->SBDeldub->BoundsRect(), framework::Bounds(148, 596, 241, 29));
@@ -123,6 +126,50 @@ TEST_F(QuorrenTest, WindowAndComponentsAtStart) {
     EXPECT_EQ(Cell(c, 1), u"") << c;
   }
   EXPECT_FALSE(sg->VerticalScrollBarShown());
+}
+
+TEST_F(QuorrenTest, ButtonsStandOnWhiteToGreyGradients) {
+  const std::pair<ui::THeadLabel*, ui::TSpeedButton*> pairs[] = {{form->HeadLabel1, form->SBAnalyze},
+                                                                 {form->HeadLabel2, form->SBDeldub}};
+  testing_win::ClientCapture c(form->Handle());
+  for (auto [label, button] : pairs) {
+    const framework::TRect b = button->BoundsRect();
+    EXPECT_EQ(label->BoundsRect(), b);
+    EXPECT_FALSE(label->AutoBounds());
+    EXPECT_EQ(label->Gradient().Style(), ui::TGradientStyle::gsBottom);
+    EXPECT_EQ(label->Gradient().StartColor(), framework::clGray);
+    EXPECT_EQ(label->Gradient().EndColor(), framework::clWhite);
+    EXPECT_EQ(label->Gradient().ColorSteps(), 64);
+    EXPECT_EQ(label->Text(), u"");
+    for (int x = b.Left; x < b.Right; ++x) {
+      EXPECT_EQ(c.Pixel(x, b.Top), 0xFDFDFDu) << x;
+      EXPECT_EQ(c.Pixel(x, b.Top + 28), 0x838383u) << x;
+    }
+    EXPECT_EQ(c.Pixel(b.Left - 1, b.Top), framework::ColorToRGB(framework::clBtnFace));
+    // The caption lies over the bands: pixels of no band colour, in the
+    // middle rows only (a disabled caption is embossed, not hidden).
+    std::set<uint32_t> bands;
+    for (int k = 1; k <= 64; ++k) bands.insert(label->Palette().Slot(k));
+    int caption = 0;
+    for (int y = b.Top; y < b.Bottom; ++y)
+      for (int x = b.Left; x < b.Right; ++x)
+        if (!bands.count(c.Pixel(x, y))) {
+          ++caption;
+          EXPECT_TRUE(y > b.Top + 3 && y < b.Bottom - 4) << x << "," << y;
+        }
+    EXPECT_GT(caption, 50) << button->Caption();
+  }
+}
+
+TEST_F(QuorrenTest, ButtonsTakeEveryPressOverTheirGradients) {
+  form->DE->SetText(FromUtf8(FreshFolder("presses")));
+  const int corners[][2] = {{132, 56}, {372, 56}, {132, 84}, {372, 84}};
+  for (auto [x, y] : corners) ClickAt(form->Handle(), x, y);
+  ASSERT_EQ(boxes.boxes.size(), 4u);  // "Нет базы" each time: the button ran
+  EXPECT_EQ(boxes.boxes[3].caption, u"Error");
+  // The disabled button lets its label have the press, which does nothing.
+  ClickAt(form->Handle(), 148 + 5, 596 + 5);
+  EXPECT_EQ(boxes.boxes.size(), 4u);
 }
 
 TEST_F(QuorrenTest, AnalysisFillsTheSortedGridAndDeletionEmptiesIt) {

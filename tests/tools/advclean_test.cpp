@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
 
 #ifdef __linux__
 #include <sys/wait.h>
@@ -19,6 +21,7 @@
 #include "app/engine.h"
 #include "paradox/check.h"
 #include "paradox/file.h"
+#include "paradox/table_editor.h"
 #include "table/ttable.h"
 #include "tools/advclean_console.h"
 #include "tools/sample_data.h"
@@ -63,9 +66,10 @@ std::string FreshFolder(const std::string& name) {
   return dir.string();
 }
 
-std::string Sample(const std::string& name) {
+std::string Sample(const std::string& name, bool keyed = false) {
   const std::string dir = FreshFolder(name);
   SampleOptions o;
+  o.keyed = keyed;
   o.rows = 5000;
   o.old_percent = 10;
   o.repeat_percent = 5;
@@ -112,12 +116,25 @@ TEST(AdvcleanTest, HelpAndCommandLineMistakes) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
 
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"purge", "x"}, {"analyze"}, {"clean", "--dry-run", "x"}, {"analyze", "--fast", "x"}, {"clean", "a", "b"}}) {
+           {},
+           {"purge", "x"},
+           {"analyze"},
+           {"clean", "--dry-run", "x"},
+           {"analyze", "--fast", "x"},
+           {"clean", "a", "b"},
+           {"clean", "x", "--backup"},
+           {"clean", "--backup", "", "x"}}) {
     Outcome r = Advclean(args);
     EXPECT_EQ(r.code, 2) << (args.empty() ? "" : args[0]);
     EXPECT_EQ(r.err.rfind("advclean: ", 0), 0u) << r.err;
     EXPECT_TRUE(r.out.empty());
   }
+}
+
+TEST(AdvcleanTest, Version) {
+  Outcome r = Advclean({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "advclean " ADVCLEAN_PROJECT_VERSION "\n");
 }
 
 TEST(AdvcleanTest, AFolderWithoutTheTable) {
@@ -259,6 +276,102 @@ TEST(AdvcleanTest, AnErrorIsShownAsTheWindowShowsIt) {
   EXPECT_EQ(ConsoleText("Нет"), "Нет");
 }
 
+// Every file of a folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> Files(const fs::path& dir) {
+  std::map<std::string, std::vector<uint8_t>> out;
+  for (const auto& e : fs::directory_iterator(dir)) out[e.path().filename().string()] = Bytes(e.path().string());
+  return out;
+}
+
+std::vector<fs::path> Folders(const fs::path& dir) {
+  std::vector<fs::path> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(AdvcleanTest, TheBackupHoldsTheTableAsItWasBeforeThePurge) {
+  const std::string dir = Sample("backup_table", true);
+  // A view file of the database software belongs to the table too.
+  std::ofstream(fs::path(dir) / "AdvBlock.TV", std::ios::binary) << "view";
+  const std::string backups = FreshFolder("backups");
+  const auto before = Files(dir);
+  ASSERT_EQ(before.size(), 3u);  // AdvBlock.db, AdvBlock.PX, AdvBlock.TV
+  int rows = 0, old = 0;
+  CountRows(app::TablePath(dir), &rows, &old);
+
+  Outcome r = Advclean({"clean", "--backup", backups, dir});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::vector<fs::path> made = Folders(backups);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_TRUE(std::regex_match(made[0].filename().string(), std::regex("20[0-9]{2}-[01][0-9]-[0-3][0-9]_[0-2][0-9]-[0-5][0-9]-[0-6][0-9]")))
+      << made[0];
+  EXPECT_EQ(r.out.rfind("Backup: " + made[0].string() + " (3 files, ", 0), 0u) << r.out;
+  EXPECT_EQ(Files(made[0]), before);
+  EXPECT_NE(Files(dir), before);  // the clean went ahead
+
+  // A second run makes a second copy, of the table as that run found it.
+  const auto cleaned = Files(dir);
+  r = Advclean({"clean", "--json", "--backup", backups, dir});
+  ASSERT_EQ(r.code, 0) << r.err;
+  made = Folders(backups);
+  ASSERT_EQ(made.size(), 2u);
+  const Json j = ParseJson(r.out);
+  const fs::path second = j.Find("backup")->str();
+  EXPECT_TRUE(second == made[0] || second == made[1]) << second;
+  EXPECT_EQ(Files(second), cleaned);
+  EXPECT_EQ(Files(second == made[0] ? made[1] : made[0]), before);
+
+  // Restoring, as the guide says: the table's files out, the copy's in.
+  for (const auto& [name, bytes] : cleaned) fs::remove(fs::path(dir) / name);
+  for (const auto& e : fs::directory_iterator(second == made[0] ? made[1] : made[0]))
+    fs::copy_file(e.path(), fs::path(dir) / e.path().filename());
+  int rows_back = 0, old_back = 0;
+  CountRows(app::TablePath(dir), &rows_back, &old_back);
+  EXPECT_EQ(rows_back, rows);
+  EXPECT_EQ(old_back, old);
+}
+
+TEST(AdvcleanTest, NoBackupNoChange) {
+  const std::string dir = Sample("backup_refused", true);
+  const std::string table = app::TablePath(dir);
+  const auto before = Files(dir);
+  const std::string missing = (fs::path(FreshFolder("backup_refused_to")) / "missing").string();
+  struct Case {
+    std::string into, why;
+  };
+  for (const Case& c : {Case{missing, "File not found"}, Case{table, ""}}) {
+    Outcome r = Advclean({"clean", "--backup", c.into, dir});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("advclean: no backup could be made in " + c.into + ", so nothing was changed:\n", 0), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("the copy's folder cannot be made in " + c.into), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(Files(dir), before);
+  }
+
+  // A table another program holds is not copied, so not cleaned either.
+  const std::string backups = FreshFolder("backup_busy");
+  {
+    std::unique_ptr<paradox::TableEditor> other;
+    ASSERT_TRUE(paradox::TableEditor::Open(paradox::FileSystem::Default(), table, &other).ok());
+    Outcome r = Advclean({"clean", "--backup", backups, dir});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Table is busy"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(Folders(backups).empty());
+  EXPECT_EQ(Files(dir), before);
+
+  // A dry run changes nothing, so it copies nothing.
+  Outcome dry = Advclean({"analyze", "--dry-run", "--backup", backups, dir});
+  EXPECT_EQ(dry.code, 0) << dry.err;
+  EXPECT_EQ(dry.out.rfind("Backup: none, a dry run changes nothing.\n", 0), 0u) << dry.out;
+  dry = Advclean({"analyze", "--dry-run", "--json", "--backup", backups, dir});
+  EXPECT_TRUE(ParseJson(dry.out).Find("backup")->is_null());
+  EXPECT_TRUE(Folders(backups).empty());
+}
+
 #ifdef __linux__
 // The built program, as a script calls it: its exit status reaches the shell.
 TEST(AdvcleanTest, TheProgramItself) {
@@ -272,6 +385,18 @@ TEST(AdvcleanTest, TheProgramItself) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   };
   EXPECT_EQ(status("--help"), 0);
+  for (const char* program : {"advclean", "pxtool"}) {
+    std::string command(1, '"');
+    command += (exe.parent_path() / program).string();
+    command += "\" --version";
+    std::FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[128] = {};
+    const bool read = std::fgets(line, sizeof line, p) != nullptr;
+    EXPECT_EQ(pclose(p), 0) << program;
+    EXPECT_TRUE(read);
+    EXPECT_EQ(std::string(line), std::string(program) + " " ADVCLEAN_PROJECT_VERSION "\n");
+  }
   EXPECT_EQ(status("analyze \"" + FreshFolder("program_missing") + "\""), 2);
   const std::string dir = Sample("program");
   EXPECT_EQ(status("clean \"" + dir + "\""), 0);
