@@ -52,22 +52,6 @@ struct Range {
   }
 };
 
-// One read of `from` and a write of `to`, forced to disk at the end.
-double SyncedReadWrite(const std::string& from, const std::string& to) {
-  std::vector<char> buf(1 << 20);
-  auto start = Clock::now();
-  FILE* in = std::fopen(from.c_str(), "rb");
-  FILE* out = std::fopen(to.c_str(), "wb");
-  if (in == nullptr || out == nullptr) std::exit(1);
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
-  std::fclose(in);
-  std::fflush(out);
-  fsync(fileno(out));
-  std::fclose(out);
-  return Seconds(start);
-}
-
 // Runs `argv` and waits; its wall time, and its peak memory in KiB.
 bool RunProgram(const std::vector<std::string>& args, double* seconds, long* peak_kib) {
   auto start = Clock::now();
@@ -214,21 +198,6 @@ bool SqliteJob(const std::string& path, int* repeats) {
 }
 #endif
 
-bool WriteSample(const fs::path& path, uint64_t rows, bool keyed) {
-  fs::create_directories(path.parent_path());
-  double unused = 0;
-  return InChild([&] {
-    tools::SampleOptions o;
-    o.rows = rows;
-    o.keyed = keyed;
-    o.old_percent = 10;
-    o.repeat_percent = 5;
-    paradox::Status st = tools::WriteSampleTable(paradox::FileSystem::Default(), path.string(), o, nullptr);
-    if (!st.ok()) std::fprintf(stderr, "%s\n", st.ToString().c_str());
-    return st.ok();
-  }, &unused);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,6 +222,7 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
   double load[3] = {};
   if (getloadavg(load, 3) > 0) std::printf("load average at start: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+  std::fflush(stdout);  // not again from a child
 
   std::printf("%9s %6s %9s | %-19s | %-19s %6s %6s | %-19s %6s | %-19s %6s | %s\n", "rows", "MB", "", "synced r+w ms",
               "clean ms", "x r+w", "mem", "walk ms", "x r+w", "sqlite ms", "x us", "per row: clean, walk us");
@@ -272,7 +242,7 @@ int main(int argc, char** argv) {
     int repeats = 0;
     for (int run = 0; run < runs; ++run) {
       bench::CopyFolder(source.parent_path(), work);
-      plain.Add(SyncedReadWrite(source.string(), (base / "plain.bin").string()));
+      plain.Add(PlainReadWrite(source.string(), (base / "plain.bin").string(), true));
       fs::remove(base / "plain.bin");
 
       double s = 0;

@@ -22,6 +22,7 @@
 #include <memory>
 #include <utility>
 
+#include "paradox/ascii.h"
 #include "paradox/blob.h"
 #include "paradox/journal.h"
 #include "paradox/bytes.h"
@@ -37,11 +38,6 @@ namespace {
 constexpr size_t kReadWindow = 1024 * 1024;  // read-ahead for block walks
 constexpr uint32_t kMaxBlockNumber = 65535;
 constexpr int kLinesPerKind = 10;  // lines listed of a problem that repeats
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 template <class T>
 std::string N(T v) {
@@ -279,7 +275,7 @@ bool TableChecker::CheckHeader(TableFile& f) {
       expected = "4 or 7 (a secondary index)";
       break;
     case Role::kSecondaryData: {
-      const std::string lower = Lower(f.name);
+      const std::string lower = LowerAscii(f.name);
       const bool composite = lower.compare(lower.rfind('.') + 1, 2, "xg") == 0;
       type_ok = composite ? (type == 6 || type == 8) : (type == 3 || type == 5);
       expected = composite ? "6 or 8 (.XGn data)" : "3 or 5 (.Xnn data)";
@@ -757,15 +753,15 @@ void TableChecker::FindCompanions() {
   std::string dir, name;
   SplitPath(db_path_, &dir, &name);
   size_t dot = name.rfind('.');
-  const std::string stem = Lower(dot == std::string::npos ? name : name.substr(0, dot));
+  const std::string stem = LowerAscii(dot == std::string::npos ? name : name.substr(0, dot));
   std::vector<std::string> names;
   if (!fs_->ListDir(dir, &names).ok()) return;
   std::sort(names.begin(), names.end());
   std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02"/"g0" -> (.Xnn, .Ynn)
   for (const std::string& n : names) {
     size_t d = n.rfind('.');
-    if (d == std::string::npos || Lower(n.substr(0, d)) != stem || n == name) continue;
-    const std::string ext = Lower(n.substr(d + 1));
+    if (d == std::string::npos || LowerAscii(n.substr(0, d)) != stem || n == name) continue;
+    const std::string ext = LowerAscii(n.substr(d + 1));
     const std::string full = JoinPath(dir, n);
     auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     if (ext == "px") {
@@ -970,11 +966,11 @@ Status WriteIndex(FileSystem* fs, const Rebuild& r) {
 Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
   std::string dir, name;
   SplitPath(db_path, &dir, &name);
-  const std::string stem = Lower(name.substr(0, name.rfind('.')));
+  const std::string stem = LowerAscii(name.substr(0, name.rfind('.')));
   std::vector<std::string> names;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
   for (const std::string& n : names) {
-    const std::string ln = Lower(n);
+    const std::string ln = LowerAscii(n);
     if (ln != "pdoxusrs.lck" && ln != "paradox.lck" && ln != stem + ".lck") continue;
     std::unique_ptr<File> lock;
     Status st = fs->Open(JoinPath(dir, n), OpenMode::kExclusive, &lock);

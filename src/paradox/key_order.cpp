@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "paradox/ascii.h"
 #include "paradox/bytes.h"
 
 namespace paradox {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 size_t TextLength(const uint8_t* p, size_t n) {
   const void* zero = std::memchr(p, 0, n);
@@ -30,7 +25,7 @@ void KeyOrder::Setup(const TableHeader& h, const std::vector<uint8_t>& head, boo
   fields_.clear();
   key_bytes_ = 0;
   const bool ascii =
-      h.version >= 5 && !h.sort_order_name.empty() ? Lower(h.sort_order_name) == "ascii" : h.sort_order == 0;
+      h.version >= 5 && !h.sort_order_name.empty() ? LowerAscii(h.sort_order_name) == "ascii" : h.sort_order == 0;
   const bool marked_desc = secondary && head.size() > hdr::kRefIntegrity && (head[hdr::kRefIntegrity] & 0x10) != 0;
   const size_t numbers_at = h.has_data_header() && head.size() >= hdr::kFieldNumbersOffset + 2
                                 ? hdr::kFixedEnd + LoadLE16(&head[hdr::kFieldNumbersOffset])

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "paradox/ascii.h"
 #include "paradox/blob.h"
 #include "paradox/bytes.h"
 #include "paradox/codepage.h"
@@ -17,12 +18,6 @@ namespace {
 
 constexpr size_t kReadAhead = 1024 * 1024;
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 // Finds the table's other files among the names of its folder.
@@ -31,14 +26,14 @@ CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
   std::string dir, name;
   SplitPath(path, &dir, &name);
   size_t dot = name.rfind('.');
-  std::string stem = Lower(dot == std::string::npos ? name : name.substr(0, dot));
+  std::string stem = LowerAscii(dot == std::string::npos ? name : name.substr(0, dot));
   std::vector<std::string> names;
   if (!fs->ListDir(dir, &names).ok()) return c;
   std::sort(names.begin(), names.end());
   for (const std::string& n : names) {
     size_t d = n.rfind('.');
-    if (d == std::string::npos || Lower(n.substr(0, d)) != stem) continue;
-    std::string ext = Lower(n.substr(d + 1));
+    if (d == std::string::npos || LowerAscii(n.substr(0, d)) != stem) continue;
+    std::string ext = LowerAscii(n.substr(d + 1));
     std::string full = JoinPath(dir, n);
     if (ext == "px") c.primary_index = full;
     else if (ext == "mb") c.blobs = full;

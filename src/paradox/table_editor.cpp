@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "paradox/ascii.h"
 #include "paradox/bytes.h"
 #include "paradox/journal.h"
 #include "paradox/key_order.h"
@@ -13,12 +14,6 @@
 namespace paradox {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 Status Refuse(const std::string& path, const std::string& why) {
   return Status::Error(ErrorCode::kNotSupported, why).With(path);
@@ -135,9 +130,9 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   std::vector<std::string> names;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
   std::sort(names.begin(), names.end());
-  std::string stem = Lower(e->db_name_.substr(0, e->db_name_.rfind('.')));
+  std::string stem = LowerAscii(e->db_name_.substr(0, e->db_name_.rfind('.')));
   for (const std::string& n : names) {
-    if (!IsLockFile(Lower(n), stem)) continue;
+    if (!IsLockFile(LowerAscii(n), stem)) continue;
     std::unique_ptr<File> lock;
     Status st = fs->Open(JoinPath(dir, n), OpenMode::kExclusive, &lock);
     if (st.code() == ErrorCode::kTableBusy)
@@ -166,7 +161,7 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   // changing; the rest are held so no one changes them meanwhile.
   std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02", "g0" -> (.Xnn, .Ynn)
   for (const std::string& n : names) {
-    std::string ln = Lower(n);
+    std::string ln = LowerAscii(n);
     size_t dot = ln.rfind('.');
     if (dot == std::string::npos || ln.substr(0, dot) != stem || n == e->db_name_) continue;
     std::string ext = ln.substr(dot + 1);
@@ -265,7 +260,7 @@ Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_n
   auto refuse = [&](const std::string& name, const std::string& why) { return Refuse(db_path_, name + ": " + why); };
   PX_RETURN_IF_ERROR(fs_->Open(xp, OpenMode::kExclusive, &s->x_file));
   PX_RETURN_IF_ERROR(fs_->Open(yp, OpenMode::kExclusive, &s->y_file));
-  const bool composite = Lower(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
+  const bool composite = LowerAscii(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
 
   uint64_t size = 0;
   std::vector<uint8_t> head;

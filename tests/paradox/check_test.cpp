@@ -370,28 +370,14 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
 // Passes everything to a MemFileSystem but lets only the first `budget`
 // writes through; the next one is torn (its first half lands) and every
 // later one fails, as when the machine stops.
-class CrashingFileSystem : public FileSystem {
+class CrashingFileSystem : public ForwardingFileSystem {
  public:
-  CrashingFileSystem(MemFileSystem* base, int budget) : base_(base), budget_(budget) {}
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(base_->Open(path, mode, &f));
-    *out = std::make_unique<CrashingFile>(std::move(f), &budget_);
-    return Status::OK();
-  }
-  Status ListDir(const std::string& dir, std::vector<std::string>* names) override {
-    return base_->ListDir(dir, names);
-  }
-  bool FileExists(const std::string& path) override { return base_->FileExists(path); }
-  Status Remove(const std::string& path) override { return base_->Remove(path); }
-  Status SyncDir(const std::string& dir) override { return base_->SyncDir(dir); }
+  CrashingFileSystem(MemFileSystem* base, int budget) : ForwardingFileSystem(base), budget_(budget) {}
 
  private:
-  class CrashingFile : public File {
+  class CrashingFile : public ForwardingFile {
    public:
-    CrashingFile(std::unique_ptr<File> f, int* budget) : f_(std::move(f)), budget_(budget) {}
-    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-    Status Size(uint64_t* size) override { return f_->Size(size); }
+    CrashingFile(std::unique_ptr<File> f, int* budget) : ForwardingFile(std::move(f)), budget_(budget) {}
     Status Write(uint64_t o, const uint8_t* d, size_t n) override {
       if (*budget_ < 0) return Status::Error(ErrorCode::kIoError, "crashed");
       if ((*budget_)-- == 0) {
@@ -404,13 +390,13 @@ class CrashingFileSystem : public FileSystem {
       if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "crashed");
       return f_->Truncate(size);
     }
-    Status Sync() override { return f_->Sync(); }
 
    private:
-    std::unique_ptr<File> f_;
     int* budget_;
   };
-  MemFileSystem* base_;
+  std::unique_ptr<File> Wrap(const std::string&, std::unique_ptr<File> f) override {
+    return std::make_unique<CrashingFile>(std::move(f), &budget_);
+  }
   int budget_;
 };
 

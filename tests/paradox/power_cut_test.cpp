@@ -248,21 +248,11 @@ void CutAtEverySync(const Files& files, Work work, int* cuts) {
   }
 }
 
-// Counts syncs as they happen, calling `after_sync` after each.
-class SyncWatch : public FileSystem {
+// Calls `after_sync` after each sync, of a file or a folder.
+class SyncWatch : public ForwardingFileSystem {
  public:
-  SyncWatch(FileSystem* base, std::function<void()> after_sync) : base_(base), after_(std::move(after_sync)) {}
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(base_->Open(path, mode, &f));
-    *out = std::make_unique<Watched>(std::move(f), this);
-    return Status::OK();
-  }
-  Status ListDir(const std::string& dir, std::vector<std::string>* names) override {
-    return base_->ListDir(dir, names);
-  }
-  bool FileExists(const std::string& path) override { return base_->FileExists(path); }
-  Status Remove(const std::string& path) override { return base_->Remove(path); }
+  SyncWatch(FileSystem* base, std::function<void()> after_sync)
+      : ForwardingFileSystem(base), after_(std::move(after_sync)) {}
   Status SyncDir(const std::string& dir) override {
     PX_RETURN_IF_ERROR(base_->SyncDir(dir));
     after_();
@@ -270,21 +260,18 @@ class SyncWatch : public FileSystem {
   }
 
  private:
-  struct Watched : File {
-    Watched(std::unique_ptr<File> f, SyncWatch* w) : f_(std::move(f)), w_(w) {}
-    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-    Status Size(uint64_t* s) override { return f_->Size(s); }
-    Status Write(uint64_t o, const uint8_t* d, size_t n) override { return f_->Write(o, d, n); }
-    Status Truncate(uint64_t s) override { return f_->Truncate(s); }
+  struct Watched : ForwardingFile {
+    Watched(std::unique_ptr<File> f, SyncWatch* w) : ForwardingFile(std::move(f)), w_(w) {}
     Status Sync() override {
       PX_RETURN_IF_ERROR(f_->Sync());
       w_->after_();
       return Status::OK();
     }
-    std::unique_ptr<File> f_;
     SyncWatch* w_;
   };
-  FileSystem* base_;
+  std::unique_ptr<File> Wrap(const std::string&, std::unique_ptr<File> f) override {
+    return std::make_unique<Watched>(std::move(f), this);
+  }
   std::function<void()> after_;
 };
 

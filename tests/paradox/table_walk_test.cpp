@@ -90,13 +90,10 @@ class FailingFileSystem : public MemFileSystem {
   }
 
  private:
-  struct Failing : File {
-    Failing(std::unique_ptr<File> f, FailingFileSystem* fs) : f_(std::move(f)), fs_(fs) {}
-    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-    Status Size(uint64_t* s) override { return f_->Size(s); }
+  struct Failing : ForwardingFile {
+    Failing(std::unique_ptr<File> f, FailingFileSystem* fs) : ForwardingFile(std::move(f)), fs_(fs) {}
     Status Write(uint64_t o, const uint8_t* d, size_t n) override { return Fails() ? Failed() : f_->Write(o, d, n); }
     Status Truncate(uint64_t s) override { return Fails() ? Failed() : f_->Truncate(s); }
-    Status Sync() override { return f_->Sync(); }
     bool Fails() {
       if (fs_->fail_at < 0) return false;
       if (fs_->fail_at == 0) {
@@ -107,7 +104,6 @@ class FailingFileSystem : public MemFileSystem {
       return false;
     }
     static Status Failed() { return Status::Error(ErrorCode::kIoError, "disk failure"); }
-    std::unique_ptr<File> f_;
     FailingFileSystem* fs_;
   };
 };
