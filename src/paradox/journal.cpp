@@ -184,11 +184,13 @@ Status ClearJournal(File* jf) {
 }  // namespace
 
 Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate) {
+                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
   // Save what the writes overwrite and every file's length.
-  std::vector<uint8_t> j(kMagic, kMagic + 8);
+  std::vector<uint8_t> own;
+  std::vector<uint8_t>& j = buffer != nullptr ? *buffer : own;
+  j.assign(kMagic, kMagic + 8);
   size_t most = 64;
-  for (const FileWrite& w : writes) most += 14 + w.bytes.size();
+  for (const FileWrite& w : writes) most += 14 + w.size();
   j.reserve(most);
   Put32(&j, 0);  // total length, set below
   Put32(&j, static_cast<uint32_t>(files.size()));
@@ -223,7 +225,8 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   std::vector<uint8_t> read;
   for (const FileWrite& w : writes) {
     const uint64_t size = sizes[static_cast<size_t>(w.file)];
-    const size_t n = w.bytes.size();
+    const size_t n = w.size();
+    const uint8_t* bytes = w.begin();
     const size_t held = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size - w.offset));
     const uint8_t* old = w.old;
     if (held > 0 && old == nullptr) {
@@ -233,12 +236,12 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
       if (got != held) return Status::Error(ErrorCode::kIoError, "short read while saving bytes to overwrite");
       old = read.data();
     }
-    const size_t lo = SamePrefix(old, w.bytes.data(), held);
+    const size_t lo = SamePrefix(old, bytes, held);
     // A write that ends past the file's end is kept to its end.
-    const size_t hi = held == n ? n - SameSuffix(old + lo, w.bytes.data() + lo, n - lo) : n;
+    const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
     if (lo < held) save(w.file, w.offset + lo, old + lo, std::min(hi, held) - lo);
-    plan.push_back(Planned{w.file, w.offset + lo, w.bytes.data() + lo, hi - lo});
+    plan.push_back(Planned{w.file, w.offset + lo, bytes + lo, hi - lo});
   }
   // Bytes a truncation cuts off are saved like bytes a write overwrites.
   for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {

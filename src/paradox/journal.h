@@ -23,15 +23,22 @@
 
 namespace paradox {
 
-// One planned write or length change of a file taking part in a change.
+// One planned write of a file taking part in a change: `bytes`, or where
+// `data` is given the `size` bytes there (which the caller keeps until the
+// change returns).
 struct FileWrite {
   int file;  // index into the change's files
   uint64_t offset;
   std::vector<uint8_t> bytes;
-  // What the file holds now at offset .. offset + bytes.size(), where the
-  // caller knows it (bytes past the file's end are not looked at); null:
-  // read from the file.
+  // What the file holds now at offset .. offset + size(), where the caller
+  // knows it (bytes past the file's end are not looked at); null: read from
+  // the file.
   const uint8_t* old = nullptr;
+  const uint8_t* data = nullptr;
+  size_t data_size = 0;
+
+  const uint8_t* begin() const { return data != nullptr ? data : bytes.data(); }
+  size_t size() const { return data != nullptr ? data_size : bytes.size(); }
 };
 
 // The files of a table that a change may touch, held open for writing.
@@ -56,8 +63,10 @@ std::string JournalPath(const std::string& db_path);
 // the files hold are saved and written. When a write fails, what was written
 // is put back (and the journal cleared once that is on disk) before the
 // error returns.
+// `buffer`, when given, holds the journal's bytes (kept by the caller so
+// that a run of changes allocates it once).
 Status ApplyChange(File* journal, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate);
+                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer = nullptr);
 
 // Undoes a change cut short, if the journal beside `db_path` holds one: the
 // files it names (in the table's folder) are opened exclusively, restored

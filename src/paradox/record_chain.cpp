@@ -290,31 +290,21 @@ void RecordChain::Stage(Change&& c) {
   header_.first_free_block = c.free_head;
 }
 
-void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header,
-                            std::vector<std::unique_ptr<std::vector<uint8_t>>>* keep) const {
-  // Neighbouring blocks go as one write: each block with its own header.
+void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header) const {
+  // Each block with its own header in one write, from the group's images.
   const uint32_t bs = header_.block_size;
-  for (auto it = staged_.begin(); it != staged_.end();) {
-    const uint16_t first = it->first;
-    auto end = std::next(it);
-    uint16_t last = first;
-    while (end != staged_.end() && end->first == last + 1) last = (end++)->first;
-    FileWrite w{file, BlockOffset(first), {}, nullptr};
-    auto old = std::make_unique<std::vector<uint8_t>>();
-    w.bytes.reserve(size_t(last - first + 1) * bs);
-    old->reserve(w.bytes.capacity());
-    for (; it != end; ++it) {
-      w.bytes.insert(w.bytes.end(), it->second.now.begin(), it->second.now.end());
-      old->insert(old->end(), it->second.was.begin(), it->second.was.end());
-    }
-    w.old = old->data();
-    keep->push_back(std::move(old));
+  for (const auto& [b, st] : staged_) {
+    FileWrite w{file, BlockOffset(b), {}, st.was.data()};
+    w.data = st.now.data();
+    w.data_size = bs;
     blocks->push_back(std::move(w));
   }
-  if (std::memcmp(header_bytes_.data(), disk_header_.data(), disk_header_.size()) != 0)
-    header->push_back(FileWrite{file, 0, std::vector<uint8_t>(header_bytes_.begin(), header_bytes_.begin() +
-                                                                  std::ptrdiff_t(disk_header_.size())),
-                                disk_header_.data()});
+  if (std::memcmp(header_bytes_.data(), disk_header_.data(), disk_header_.size()) != 0) {
+    FileWrite w{file, 0, {}, disk_header_.data()};
+    w.data = header_bytes_.data();
+    w.data_size = disk_header_.size();
+    header->push_back(std::move(w));
+  }
 }
 
 void RecordChain::Flushed() {

@@ -118,10 +118,10 @@ class RecordChain {
   bool staged() const { return !staged_.empty(); }
 
   // Appends the group's writes, as file number `file` of a change: the
-  // blocks (neighbours as one write) to `blocks` and the header to
-  // `header`, each with the bytes the file holds, which `keep` owns.
-  void AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header,
-                 std::vector<std::unique_ptr<std::vector<uint8_t>>>* keep) const;
+  // blocks to `blocks` and the header to `header`, each with the bytes the
+  // file holds; they point into the group, which must not change until
+  // the change is written.
+  void AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header) const;
   // The group has been written: the file holds what is staged.
   void Flushed();
 

@@ -153,14 +153,16 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   std::vector<uint64_t>& order = rs->order_;
   const int row_bits = HighestBit(n - 1) + 1;
   rs->row_mask_ = (uint64_t{1} << row_bits) - 1;
-  uint64_t first = KeyPrefix(keys, base), differ = 0;
-  for (size_t i = 1; i < n; ++i) differ |= KeyPrefix(keys, base + i * rsize) ^ first;
+  uint64_t differ = 0;
+  for (size_t i = 0; i < n; ++i) {
+    order[i] = KeyPrefix(keys, base + i * rsize);
+    differ |= order[i] ^ order[0];
+  }
   const int top = differ == 0 ? 0 : HighestBit(differ);
   const int kept_bits = 64 - row_bits;
   const bool whole = key_bytes <= 8 && top < kept_bits;  // the compact keys hold every key bit
   for (size_t i = 0; i < n; ++i) {
-    const uint64_t p = KeyPrefix(keys, base + i * rsize);
-    const uint64_t compact = differ == 0 ? 0 : (p << (63 - top)) >> row_bits << row_bits;
+    const uint64_t compact = differ == 0 ? 0 : (order[i] << (63 - top)) >> row_bits << row_bits;
     order[i] = compact | i;
   }
   if (differ != 0) RadixSort(&order, row_bits);

@@ -595,16 +595,15 @@ Status TableEditor::Flush() {
   std::vector<ChangeFile> files = {{db_name_, db_file_.get(), &db_size_}};
   std::vector<int64_t> truncate = {-1};
   std::vector<FileWrite> writes, headers;
-  std::vector<std::unique_ptr<std::vector<uint8_t>>> keep;
   std::vector<FileWrite> table_header;
-  db_.AddWrites(0, &writes, &table_header, &keep);
+  db_.AddWrites(0, &writes, &table_header);
   for (auto& s : secondary_) {
     const int xf = static_cast<int>(files.size());
     files.push_back({s->x_name, s->x_file.get(), &s->x_size});
     files.push_back({s->y_name, s->y_file.get(), &s->y_size});
     truncate.push_back(-1);
     truncate.push_back(-1);
-    s->x.AddWrites(xf, &writes, &headers, &keep);
+    s->x.AddWrites(xf, &writes, &headers);
     s->y.AddWrites(xf + 1, &writes, &truncate.back());
   }
   if (keyed) {
@@ -616,7 +615,7 @@ Status TableEditor::Flush() {
   for (FileWrite& w : table_header) writes.push_back(std::move(w));
 
   Unregister(this);
-  Status st = ApplyChange(journal_.get(), files, writes, truncate);
+  Status st = ApplyChange(journal_.get(), files, writes, truncate, &journal_buffer_);
   if (!st.ok()) {
     state_ = State::kBroken;
     failure_ = st.With(db_path_).With("the last " + std::to_string(group_rows_) + " deletions were not written");

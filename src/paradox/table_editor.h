@@ -143,6 +143,7 @@ class TableEditor {
   State state_ = State::kReady;
   Status failure_;
   uint32_t group_rows_ = 0;
+  std::vector<uint8_t> journal_buffer_;  // kept from one group to the next
 };
 
 // Writes the groups every editor of this process has gathered: called

@@ -1,5 +1,6 @@
 #include "table/dataset.h"
 
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -32,7 +33,13 @@ constexpr double kMsPerDay = 86400000.0;
 // TField
 
 TField::TField(const TDataSet* owner, const paradox::Table* table, int index)
-    : owner_(owner), table_(table), index_(index), name_(table->fields()[static_cast<size_t>(index)].name) {}
+    : owner_(owner),
+      table_(table),
+      index_(index),
+      name_(table->fields()[static_cast<size_t>(index)].name),
+      meta_(std::make_unique<paradox::Field>(table->fields()[static_cast<size_t>(index)])) {}
+
+TField::~TField() = default;
 
 const uint8_t* TField::Record() const { return owner_->CurrentRecord(); }
 
@@ -43,7 +50,7 @@ void TField::CannotRead(const char* as) const {
 
 bool TField::IsNull() const {
   const uint8_t* r = Record();
-  return r == nullptr || paradox::IsNull(table_->fields()[static_cast<size_t>(index_)], r);
+  return r == nullptr || paradox::IsNull(meta(), r);
 }
 
 std::string TField::AsString() const {
@@ -54,7 +61,7 @@ std::string TField::AsString() const {
 
 void TField::GetText(std::string* text) const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   text->clear();
   if (r == nullptr || paradox::IsNull(f, r)) return;
   if (f.type == FieldType::kAlpha) {
@@ -100,13 +107,14 @@ std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const
 
 double TField::AsDateTime() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   switch (f.type) {
     case FieldType::kDate:
       if (r == nullptr || paradox::IsNull(f, r)) return 0;
       return static_cast<double>(paradox::GetInt(f, r) - paradox::kDateTimeEpochDay);
     case FieldType::kTime:
-      if (r == nullptr || paradox::IsNull(f, r)) return 0;
+      // An empty time reads as 0, which is what GetInt gives it.
+      if (r == nullptr) return 0;
       return paradox::GetInt(f, r) / kMsPerDay;
     case FieldType::kTimestamp:
       if (r == nullptr || paradox::IsNull(f, r)) return 0;
@@ -118,11 +126,15 @@ double TField::AsDateTime() const {
 
 int32_t TField::AsInteger() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
+  // An empty integer reads as 0, which is what GetInt gives it.
+  if (r != nullptr && (f.type == FieldType::kShort || f.type == FieldType::kLong || f.type == FieldType::kAutoInc ||
+                       f.type == FieldType::kLogical))
+    return paradox::GetInt(f, r);
   bool null = r == nullptr || paradox::IsNull(f, r);
   switch (f.type) {
     case FieldType::kShort: case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kLogical:
-      return null ? 0 : paradox::GetInt(f, r);
+      return 0;
     case FieldType::kNumber: case FieldType::kMoney: {
       if (null) return 0;
       double d = std::nearbyint(paradox::GetDouble(f, r));
@@ -147,7 +159,7 @@ int32_t TField::AsInteger() const {
 
 double TField::AsFloat() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   if (r == nullptr || paradox::IsNull(f, r)) return 0;
   switch (f.type) {
     case FieldType::kNumber: case FieldType::kMoney: case FieldType::kShort: case FieldType::kLong:
@@ -176,6 +188,7 @@ void TDataSet::Close() {
   lookups_.clear();
   next_lookup_ = 0;
   fields_.clear();
+  binding_ = 0;
   active_ = false;
 }
 
@@ -219,6 +232,9 @@ TField* TDataSet::FieldByName(std::string_view name) {
 }
 
 void TDataSet::BindFields(const paradox::Table* table, const std::vector<int>& columns) {
+  // Every binding of every set gets a number of its own.
+  static std::atomic<uint64_t> next_binding{0};
+  binding_ = ++next_binding;
   fields_.clear();
   lookups_.clear();
   next_lookup_ = 0;
