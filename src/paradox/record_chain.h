@@ -92,6 +92,11 @@ class RecordChain {
     if (it == staged_.end()) return InWindow(b);
     return it->second.now.empty() ? nullptr : it->second.now.data();
   }
+  // Block `b` as the group staged it, or null.
+  const uint8_t* StagedImage(uint16_t b) const {
+    auto it = staged_.find(b);
+    return it == staged_.end() || it->second.now.empty() ? nullptr : it->second.now.data();
+  }
   // Lays the staged blocks and header over `out`, which holds the file's
   // bytes at `offset` .. `offset + n`: what a reader of the chain sees.
   void Overlay(uint64_t offset, size_t n, uint8_t* out) const;

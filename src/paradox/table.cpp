@@ -190,6 +190,12 @@ void Cursor::Fail(ErrorCode code, const std::string& why) {
 }
 
 Status Cursor::Load(uint16_t b, const uint8_t** data) {
+  if (source_) {
+    if (const uint8_t* there = source_(b)) {
+      *data = there;
+      return Status::OK();
+    }
+  }
   const TableHeader& h = table_->header();
   if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) {
     uint32_t per_read = std::max<uint32_t>(1, static_cast<uint32_t>(kReadAhead / h.block_size));

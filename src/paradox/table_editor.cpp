@@ -628,6 +628,7 @@ Status TableEditor::Flush() {
     s->y.Flushed();
   }
   group_rows_ = 0;
+  if (on_flushed_) on_flushed_();
   return Status::OK();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,6 +73,12 @@ class TableEditor {
   // them back failed, the journal undoes the group at the next open) and
   // the editor is of no further use.
   Status Flush();
+  // Block `b` as the gathered group holds it, or null when the group did
+  // not change it; the memory stays until the block changes again or the
+  // group is written.
+  const uint8_t* GroupBlock(uint16_t b) const { return db_.StagedImage(b); }
+  // Called after each group is written (by Flush or by FlushPendingGroups).
+  void OnFlushed(std::function<void()> call) { on_flushed_ = std::move(call); }
   // Rows deleted in the gathered group, and the bytes of blocks it writes.
   uint32_t group_rows() const { return group_rows_; }
   size_t group_bytes() const;
@@ -144,6 +151,7 @@ class TableEditor {
   Status failure_;
   uint32_t group_rows_ = 0;
   std::vector<uint8_t> journal_buffer_;  // kept from one group to the next
+  std::function<void()> on_flushed_;
 };
 
 // Writes the groups every editor of this process has gathered: called

@@ -61,10 +61,25 @@ Status TableWalk::TakeForChanges(bool* gone) {
   }
   editor_ = std::move(ed);
   PX_RETURN_IF_ERROR(FollowEditor(*editor_, table_.get(), nullptr));
+  // Blocks the group changed are read where the group holds them; once it
+  // is written they are read afresh.
+  const TableEditor* editor = editor_.get();
+  cursor_->SetSource([editor](uint16_t b) { return editor->GroupBlock(b); });
+  editor_->OnFlushed([this] { Reread(); });
   bool found = false;
   PX_RETURN_IF_ERROR(StandOn(seen, at, &found));
   *gone = !found;
   return Status::OK();
+}
+
+void TableWalk::Reread() {
+  if (!cursor_->Valid()) {
+    cursor_->Forget();
+    return;
+  }
+  const RowPos at{cursor_->block(), cursor_->slot()};
+  cursor_->Forget();
+  cursor_->SeekTo(at.block, at.slot);
 }
 
 Status TableWalk::Recover(Status cause) {
@@ -74,6 +89,7 @@ Status TableWalk::Recover(Status cause) {
   const RowPos at{cursor_->block(), cursor_->slot()};
   if (cursor_->Valid()) seen.assign(cursor_->record(), cursor_->record() + table_->header().record_size);
   table_->ReleaseFiles();
+  cursor_->SetSource(nullptr);
   editor_.reset();
   Status st = table_->ReopenFiles();
   if (st.ok() && !seen.empty()) {
@@ -127,7 +143,7 @@ Status TableWalk::Delete() {
   if (!st.ok()) return Recover(st);
   if (editor_->group_rows() == 1) group_start_ = Clock::now();
   deleted_in_ = at.block;
-  st = FollowEditor(*editor_, table_.get(), cursor_.get());
+  st = FollowEditor(*editor_, table_.get(), nullptr);
   if (!st.ok()) return Recover(st);
   if (after.has_next) cursor_->SeekTo(after.next.block, after.next.slot);
   else if (after.has_prev) cursor_->SeekTo(after.prev.block, after.prev.slot);
@@ -145,6 +161,7 @@ Status TableWalk::Flush() {
 
 Status TableWalk::Close() {
   PX_RETURN_IF_ERROR(Flush());
+  if (editor_) editor_->OnFlushed(nullptr);
   cursor_.reset();
   table_.reset();
   editor_.reset();

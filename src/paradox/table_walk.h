@@ -75,7 +75,12 @@ class TableWalk {
 
  private:
   TableWalk() = default;
+  // The editor calls back into this walk; both stay where they are.
+
   Status TakeForChanges(bool* gone);
+  // Reads the current record afresh once a group is written: the cursor
+  // read the blocks the group changed where the group held them.
+  void Reread();
   // Writes the group when it is due (see the file comment).
   Status Settle();
   // After the editor failed with `cause`: writes what it still can, lets
