@@ -222,10 +222,10 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
   double load[3] = {};
   if (getloadavg(load, 3) > 0) std::printf("load average at start: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
-  std::fflush(stdout);  // not again from a child
 
   std::printf("%9s %6s %9s | %-19s | %-19s %6s %6s | %-19s %6s | %-19s %6s | %s\n", "rows", "MB", "", "synced r+w ms",
               "clean ms", "x r+w", "mem", "walk ms", "x r+w", "sqlite ms", "x us", "per row: clean, walk us");
+  std::fflush(stdout);  // not again from a child
   for (uint64_t rows : sizes) {
     const fs::path base =
         fs::temp_directory_path() / ("advclean-clean-bench-" + std::to_string(rows) + (keyed ? "k" : ""));
