@@ -59,3 +59,16 @@ press_delete() {
   wait_window "Ход процесса" 10 >/dev/null || true
   wait_gone "Ход процесса" "${2:-300}"
 }
+
+# A left double click at client point (x, y) of window $1.
+double_click_at() {
+  window_geometry "$1"
+  xdotool mousemove $((X + $2)) $((Y + $3)) sleep 0.3 click --repeat 2 --delay 80 1
+}
+
+# The colour "r,g,b" of client point (x, y) of window $1 on the screen.
+pixel() {
+  window_geometry "$1"
+  import -window root -crop "1x1+$((X + $2))+$((Y + $3))" -depth 8 txt:- |
+    sed -n 's/^0,0: (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}

@@ -351,6 +351,14 @@ LRESULT TCustomComboEdit::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CUT:
       if (!direct_input_ || GetReadOnly()) return 0;
       break;
+    case WM_PAINT: {
+      // The system's edit paints its whole face, child windows included:
+      // the button comes back on top of it.
+      LRESULT r = DefaultHandler(message, wparam, lparam);
+      if (host_->HandleAllocated())
+        RedrawWindow(host_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOERASE);
+      return r;
+    }
     case WM_LBUTTONDOWN: {
       mouse_entering_ = true;
       LRESULT r = DefaultHandler(message, wparam, lparam);
