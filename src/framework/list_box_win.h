@@ -12,19 +12,42 @@ namespace framework {
 // State of a line being drawn.
 enum TOwnerDrawState : unsigned { odSelected = 1, odFocused = 2, odDisabled = 4, odComboBoxEdit = 8 };
 
-class TCustomListBox : public TWinControl {
+// The lines of a list box or of a combo box's list, through the messages
+// of the one or the other; subclasses draw them.
+class TOwnerDrawList : public TWinControl {
  public:
-  explicit TCustomListBox(TComponent* owner);
+  struct Messages {
+    UINT count, text_length, text, add, reset, get_selection, set_selection;
+  };
 
   int Count();
   std::u16string Items(int index);
-  // Adds a line (in sorted order when Sorted); returns its position.
+  // Adds a line (in sorted order when the list sorts); returns its position.
   int AddItem(const std::u16string& text);
   void Clear();
   int ItemIndex();
   void SetItemIndex(int index);
   int ItemHeight() const { return item_height_; }
   void SetItemHeight(int height);
+
+ protected:
+  TOwnerDrawList(TComponent* owner, const Messages& messages);
+  // Gives the window the line height.
+  virtual void ApplyItemHeight() = 0;
+  // Draws line `index` (-1: none) into `rect`; the canvas is the control's DC.
+  virtual void DrawItem(int index, TCanvas& canvas, const TRect& rect, unsigned state);
+  // Answers WM_DRAWITEM and WM_MEASUREITEM.
+  bool OwnerDrawMessage(UINT message, LPARAM lparam, LRESULT* result);
+
+ private:
+  const Messages& messages_;
+  int item_height_ = 13;
+};
+
+class TCustomListBox : public TOwnerDrawList {
+ public:
+  explicit TCustomListBox(TComponent* owner);
+
   // Set before the window is made.
   void SetSorted(bool on) { sorted_ = on; }
   void SetIntegralHeight(bool on) { integral_height_ = on; }
@@ -39,28 +62,17 @@ class TCustomListBox : public TWinControl {
  protected:
   void CreateParams(TCreateParams* params) override;
   void HandleCreated() override;
+  void ApplyItemHeight() override;
   bool ReflectedMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) override;
-  // Draws line `index` into `rect`; the canvas is the control's DC.
-  virtual void DrawItem(int index, TCanvas& canvas, const TRect& rect, unsigned state);
 
  private:
-  int item_height_ = 13;
   bool sorted_ = false;
   bool integral_height_ = true;
 };
 
-class TCustomComboBox : public TWinControl {
+class TCustomComboBox : public TOwnerDrawList {
  public:
   explicit TCustomComboBox(TComponent* owner);
-
-  int Count();
-  std::u16string Items(int index);
-  int AddItem(const std::u16string& text);
-  void Clear();
-  int ItemIndex();
-  void SetItemIndex(int index);
-  int ItemHeight() const { return item_height_; }
-  void SetItemHeight(int height);
 
   // The operator picked a line.
   TNotifyEvent OnChange;
@@ -69,15 +81,10 @@ class TCustomComboBox : public TWinControl {
   void CreateParams(TCreateParams* params) override;
   void HandleCreated() override;
   void BoundsChanged() override;
+  void ApplyItemHeight() override;
   bool ReflectedMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) override;
-  virtual void DrawItem(int index, TCanvas& canvas, const TRect& rect, unsigned state);
   // The picked line, before OnChange.
   virtual void Change();
-
- private:
-  void ApplyHeights();
-
-  int item_height_ = 13;
 };
 
 }  // namespace framework
