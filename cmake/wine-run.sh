@@ -11,6 +11,9 @@
 # - Without DISPLAY a private Xvfb is started for the run and stopped after
 #   the prefix's Wine processes have ended. scripts/test.sh starts one Xvfb
 #   for the whole run and exports DISPLAY, which is then reused.
+# - ADVCLEAN_WINE_LOCALE (such as ru_RU.UTF-8, a locale the system has)
+#   runs the program with that locale's regional settings; without it Wine
+#   takes the caller's locale (English under CI's C locale).
 # - The program's exit code is this script's exit code.
 set -euo pipefail
 
@@ -143,8 +146,12 @@ on_signal() {
 trap 'on_signal 15' TERM
 trap 'on_signal 2' INT
 trap 'on_signal 1' HUP
+locale_env=()
+if [ -n "${ADVCLEAN_WINE_LOCALE:-}" ]; then
+  locale_env=(env "LC_ALL=$ADVCLEAN_WINE_LOCALE" "LANG=$ADVCLEAN_WINE_LOCALE")
+fi
 exec 3<&0
-wine "$program" "$@" <&3 3<&- &
+"${locale_env[@]}" wine "$program" "$@" <&3 3<&- &
 child=$!
 exec 3<&-
 set +e

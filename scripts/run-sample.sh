@@ -2,7 +2,9 @@
 # The main job: builds AdvClean.exe and pxtool.exe (the Windows build),
 # writes a fresh sample table to C:\Morvane of the program's Wine prefix
 # (build/win64/wineprefix), so the window's default folder finds it, and
-# starts AdvClean.exe under Wine.
+# starts AdvClean.exe under Wine with Russian regional settings (dates
+# dd.MM.yyyy, 24-hour times), as an operator's machine has them;
+# ADVCLEAN_WINE_LOCALE=C keeps Wine's English default.
 #
 # With a display the program is yours to use until you close it. Without
 # one it runs on a private virtual screen: "1. Выполнить анализ" is pressed,
@@ -17,6 +19,12 @@ screenshot=build/advclean-sample.png
 wine_run=$ADVCLEAN_ROOT/cmake/wine-run.sh
 export ADVCLEAN_WINEPREFIX=$BUILD_WIN64/wineprefix
 export WINEDEBUG=-all
+export ADVCLEAN_WINE_LOCALE=${ADVCLEAN_WINE_LOCALE:-ru_RU.UTF-8}
+if [ "$ADVCLEAN_WINE_LOCALE" != C ] &&
+  ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8$/utf8/I' <<<"$ADVCLEAN_WINE_LOCALE")"; then
+  echo "the locale $ADVCLEAN_WINE_LOCALE is missing (scripts/setup.sh makes ru_RU.UTF-8); running in English" >&2
+  ADVCLEAN_WINE_LOCALE=C
+fi
 
 quiet build/win64-configure.log configure_win64
 build "$BUILD_WIN64" AdvClean pxtool

@@ -9,8 +9,12 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64
   xvfb xdotool imagemagick x11-apps
+  locales
   libsqlite3-dev
 )
+
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,9 +23,16 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The sample run shows the program with Russian regional settings.
+if ! locale -a 2>/dev/null | grep -qiE '^ru_RU\.utf-?8$'; then
+  echo "Generating the locale ru_RU.UTF-8"
+  if ! grep -qE '^ru_RU\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo "ru_RU.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo_cmd locale-gen >/dev/null
 fi

@@ -104,3 +104,16 @@ analyze_measured() {
   sleep 1
   GRID_AFTER=$(grid_brightness "$1")
 }
+
+# A left double click at client point (x, y) of window $1.
+double_click_at() {
+  window_geometry "$1"
+  xdotool mousemove $((X + $2)) $((Y + $3)) sleep 0.3 click --repeat 2 --delay 80 1
+}
+
+# The colour "r,g,b" of client point (x, y) of window $1 on the screen.
+pixel() {
+  window_geometry "$1"
+  import -window root -crop "1x1+$((X + $2))+$((Y + $3))" -depth 8 txt:- |
+    sed -n 's/^0,0: (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}

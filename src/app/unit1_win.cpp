@@ -104,8 +104,9 @@ TQuorren::TQuorren(TComponent* owner)
   SBDeldub->OnClick = [this](TComponent* sender) { SBDeldubClick(sender); };
   SBDeldub->SetParent(this);
 
-  DE = new TEdit(this);
+  DE = new ui::TDirectoryEdit(this);
   DE->SetBounds(8, 24, 521, 21);
+  DE->SetNumGlyphs(1);
   DE->SetCaption("C:\\Morvane");
   DE->SetParent(this);
 

@@ -6,12 +6,12 @@
 
 #include "app/window_reports_win.h"
 #include "cleaning/cleaner.h"
-#include "framework/edit_win.h"
 #include "framework/form_win.h"
 #include "framework/label_win.h"
 #include "framework/string_grid_win.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
+#include "ui/combo_edit_win.h"
 #include "ui/head_label_win.h"
 #include "ui/speed_button_win.h"
 
@@ -29,7 +29,7 @@ class TQuorren : public framework::TForm {
   framework::TLabel* Label1;
   ui::TSpeedButton* SBAnalyze;
   ui::TSpeedButton* SBDeldub;
-  framework::TEdit* DE;
+  ui::TDirectoryEdit* DE;
   framework::TStringGrid* SG;
   dataset::TTable Table;
   dataset::TQuery Query;

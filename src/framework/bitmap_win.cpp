@@ -49,8 +49,16 @@ void TBitmap::Assign(const TBitmap& other) {
 }
 
 bool TBitmap::LoadFromResourceName(HINSTANCE module, const std::u16string& name) {
-  GdiBitmap loaded(static_cast<HBITMAP>(
-      LoadImageW(module, Wide(name), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  return LoadFrom(static_cast<HBITMAP>(LoadImageW(module, Wide(name), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}
+
+bool TBitmap::LoadFromResourceID(HINSTANCE module, int id) {
+  return LoadFrom(static_cast<HBITMAP>(
+      LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, module ? LR_CREATEDIBSECTION : 0)));
+}
+
+bool TBitmap::LoadFrom(HBITMAP bitmap) {
+  GdiBitmap loaded(bitmap);
   if (!loaded) return false;
   BITMAP info{};
   GetObjectW(loaded.get(), sizeof(info), &info);
@@ -79,23 +87,29 @@ void TBitmap::Draw(TCanvas& target, int x, int y) const {
 }
 
 void TBitmap::StretchDraw(TCanvas& target, const TRect& r) const {
-  if (transparent_) {
-    StretchDrawTransparent(target, r, Bounds(0, 0, width_, height_));
-    return;
-  }
-  if (Empty() || r.Width() <= 0 || r.Height() <= 0) return;
-  HDC dc = target.Handle();
-  if (!dc) return;
-  SetStretchBltMode(dc, COLORONCOLOR);
-  StretchBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), 0, 0, width_, height_, SRCCOPY);
+  Blit(target, r, Bounds(0, 0, width_, height_), transparent_);
 }
 
 void TBitmap::StretchDrawTransparent(TCanvas& target, const TRect& r, const TRect& source) const {
+  Blit(target, r, source, true);
+}
+
+void TBitmap::DrawPart(TCanvas& target, int x, int y, const TRect& source) const {
+  Blit(target, Bounds(x, y, source.Width(), source.Height()), source, transparent_);
+}
+
+void TBitmap::Blit(TCanvas& target, const TRect& r, const TRect& source, bool transparent) const {
   if (Empty() || r.Width() <= 0 || r.Height() <= 0 || source.Width() <= 0 || source.Height() <= 0) return;
   HDC dc = target.Handle();
   if (!dc) return;
-  TransparentBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), source.Left, source.Top, source.Width(),
-                 source.Height(), ColorToRGB(TransparentColor()));
+  if (transparent) {
+    TransparentBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), source.Left, source.Top, source.Width(),
+                   source.Height(), ColorToRGB(TransparentColor()));
+  } else {
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, r.Left, r.Top, r.Width(), r.Height(), dc_.get(), source.Left, source.Top, source.Width(),
+               source.Height(), SRCCOPY);
+  }
 }
 
 }  // namespace framework

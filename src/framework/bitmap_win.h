@@ -29,6 +29,9 @@ class TBitmap {
   // Loads a BITMAP resource of `module`. Returns false (and leaves the
   // picture as it was) when there is none.
   bool LoadFromResourceName(HINSTANCE module, const std::u16string& name);
+  // The same by number; a null module gives the system's own bitmaps
+  // (OBM_ numbers).
+  bool LoadFromResourceID(HINSTANCE module, int id);
 
   // Drawing into the picture.
   TCanvas& Canvas();
@@ -45,9 +48,13 @@ class TBitmap {
   // Stretches the part `source` of the picture into `r`, leaving out the
   // transparent colour whatever Transparent says (one frame of a strip).
   void StretchDrawTransparent(TCanvas& target, const TRect& r, const TRect& source) const;
+  // The part `source` of the picture at (x, y), unscaled.
+  void DrawPart(TCanvas& target, int x, int y, const TRect& source) const;
 
  private:
   void Release();
+  bool LoadFrom(HBITMAP bitmap);
+  void Blit(TCanvas& target, const TRect& dest, const TRect& source, bool transparent) const;
 
   int width_ = 0;
   int height_ = 0;

@@ -1,6 +1,8 @@
 #include "framework/form_win.h"
 
 #include "framework/application_win.h"
+#include "framework/label_win.h"
+#include "framework/text.h"
 
 namespace framework {
 
@@ -136,7 +138,9 @@ void TForm::Close() {
   TCloseAction action = TCloseAction::caHide;
   if (OnClose) OnClose(this, action);
   if (action == TCloseAction::caNone) return;
-  if (Application().MainForm() == this) {
+  if (modal_) {
+    modal_result_ = IDCANCEL;  // ShowModal hides the form
+  } else if (Application().MainForm() == this) {
     Application().Terminate();
   } else if (action == TCloseAction::caHide) {
     Hide();
@@ -145,6 +149,74 @@ void TForm::Close() {
   } else {
     Release();
   }
+}
+
+namespace {
+
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM list) {
+  if (IsWindowVisible(window) && IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::function<void(TForm&)>& TForm::ModalHook() {
+  static std::function<void(TForm&)> hook;
+  return hook;
+}
+
+int TForm::ShowModal() {
+  HWND self = Handle();
+  std::vector<HWND> others;
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&others));
+  std::erase(others, self);
+  for (HWND w : others) EnableWindow(w, FALSE);
+  // The other windows come back before this one goes, so that the system
+  // activates the window below instead of another program's; also when the
+  // loop ends with an error.
+  struct Restore {
+    TForm* form;
+    std::vector<HWND>& others;
+    ~Restore() {
+      for (HWND w : others) {
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+      }
+      form->Hide();
+      form->modal_ = false;
+    }
+  } restore{this, others};
+  modal_ = true;
+  modal_result_ = 0;
+  Show();
+  SetForegroundWindow(self);
+  if (ModalHook()) ModalHook()(*this);
+  while (modal_result_ == 0) {
+    Application().ProcessMessages();
+    if (Application().Terminated()) modal_result_ = IDCANCEL;
+    if (modal_result_ == 0) WaitMessage();
+  }
+  return modal_result_;
+}
+
+bool TForm::LabelAccelerator(char16_t key) {
+  std::vector<TWinControl*> pending{this};
+  while (!pending.empty()) {
+    TWinControl* container = pending.back();
+    pending.pop_back();
+    for (int i = 0; i < container->ControlCount(); ++i) {
+      TControl* c = container->Controls(i);
+      if (auto* w = dynamic_cast<TWinControl*>(c)) pending.push_back(w);
+      auto* label = dynamic_cast<TCustomLabel*>(c);
+      if (!label || !label->Visible() || !label->ShowAccelChar() || !label->FocusControl() ||
+          !IsAccelerator(key, label->Text()))
+        continue;
+      TWinControl* target = label->FocusControl();
+      if (!target->Visible() || !target->Enabled()) continue;
+      target->SetFocus();
+      return true;
+    }
+  }
+  return false;
 }
 
 void TForm::Release() {
@@ -158,6 +230,10 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_KEYMENU && lparam > u' ' && LabelAccelerator(static_cast<char16_t>(lparam)))
+        return 0;
+      break;
     case WM_ACTIVATE:
       // The focus goes back to the control that had it when the form was
       // left, or to the first control in the tab order.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "framework/win_control_win.h"
 
@@ -37,6 +38,15 @@ class TForm : public TWinControl {
   int ClientHeight() override;
 
   void Close();
+  // Shows the form with the program's other windows disabled and handles
+  // messages until a modal result is set (a button's, or IDCANCEL on
+  // closing); returns it. The form is hidden again before it returns.
+  int ShowModal();
+  int ModalResult() const { return modal_result_; }
+  void SetModalResult(int result) { modal_result_ = result; }
+  // Given every modal form once it is shown, from inside its message loop:
+  // tests answer modal forms with it.
+  static std::function<void(TForm&)>& ModalHook();
   // Destroys the form once the messages now pending have been handled.
   void Release();
   void BringToFront();
@@ -54,6 +64,9 @@ class TForm : public TWinControl {
 
  private:
   void ApplyClientSize();
+  // Alt with a letter: focuses the control of the label whose caption
+  // underlines that letter.
+  bool LabelAccelerator(char16_t key);
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
   TBorderIcons border_icons_ = biSystemMenu | biMinimize | biMaximize;
@@ -64,6 +77,8 @@ class TForm : public TWinControl {
   bool placed_ = false;
   HWND last_focus_ = nullptr;
   bool releasing_ = false;
+  bool modal_ = false;
+  int modal_result_ = 0;
 };
 
 }  // namespace framework

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/control_win.h"
+#include "framework/win_control_win.h"
 
 namespace framework {
 
@@ -22,6 +23,9 @@ class TCustomLabel : public TGraphicControl {
   // "&" underlines the next character ("&&" shows one "&").
   bool ShowAccelChar() const { return show_accel_char_; }
   void SetShowAccelChar(bool on);
+  // The control that Alt and the underlined letter focus.
+  TWinControl* FocusControl() const { return focus_control_; }
+  void SetFocusControl(TWinControl* control) { focus_control_ = control; }
 
  protected:
   void Paint() override;
@@ -33,6 +37,7 @@ class TCustomLabel : public TGraphicControl {
   bool word_wrap_ = false;
   bool transparent_ = false;
   bool show_accel_char_ = true;
+  TWinControl* focus_control_ = nullptr;
 };
 
 class TLabel : public TCustomLabel {

@@ -148,4 +148,27 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+char16_t FoldCase(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x0430 && c <= 0x044F) return static_cast<char16_t>(c - 0x20);  // а..я
+  if (c >= 0x0450 && c <= 0x045F) return static_cast<char16_t>(c - 0x50);  // ѐ..џ
+  return c;
+}
+
+}  // namespace
+
+bool IsAccelerator(char16_t key, std::u16string_view caption) {
+  for (size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != u'&') continue;
+    if (caption[i + 1] == u'&') {
+      ++i;
+      continue;
+    }
+    return FoldCase(caption[i + 1]) == FoldCase(key);
+  }
+  return false;
+}
+
 }  // namespace framework

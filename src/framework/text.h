@@ -20,6 +20,10 @@ std::string ToCp1251(std::u16string_view text);
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 
+// Whether `caption` underlines `key` ("&N" for N or n; "&&" is a plain "&").
+// Latin and Cyrillic letters match in either case.
+bool IsAccelerator(char16_t key, std::u16string_view caption);
+
 // UTF-8 literal as a plain byte string (for the engine, which takes UTF-8
 // paths).
 inline std::string Utf8Bytes(std::u8string_view text) {

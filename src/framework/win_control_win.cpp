@@ -209,8 +209,10 @@ LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_MEASUREITEM: {
       auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
-      TWinControl* child = item ? FromHandle(GetDlgItem(handle_, static_cast<int>(item->CtlID))) : nullptr;
-      if (!child && g_creating && g_creating->Parent() == this) child = g_creating;
+      // Fixed-height owner-drawn controls ask while they are being made, when
+      // the identifier (shared by our controls) cannot tell which one asks.
+      TWinControl* child = g_creating && g_creating->Parent() == this ? g_creating : nullptr;
+      if (!child && item) child = FromHandle(GetDlgItem(handle_, static_cast<int>(item->CtlID)));
       if (child && child->ReflectedMessage(message, wparam, lparam, &result)) return result;
       break;
     }

@@ -11,7 +11,10 @@
 #    read ("Information"); the dialog is answered and a second analysis
 #    finds nothing; the program is closed with WM_CLOSE;
 # 3. pxtool.exe checks the table and its rows are verified;
-# 4. on a damaged table the engine's error reaches the default error
+# 4. the folder field's button opens "Select Directory"; a subfolder of
+#    C:\Morvane is opened by a double click and taken with OK; both passes
+#    then clean the table there and leave C:\Morvane's alone;
+# 5. on a damaged table the engine's error reaches the default error
 #    display, a box titled after the executable ("Advclean"), and the
 #    program goes on until it is closed.
 # Screenshots of each step go to ARTEFACT_DIR.
@@ -55,6 +58,52 @@ fi
 wine_() { bash "$wine_run" "$@"; }
 
 shot() { import -window root "$artefacts/$1.png"; echo "e2e: screenshot $artefacts/$1.png"; }
+# window_shot NAME WINDOW: the window alone; field_shot NAME MAIN: the
+# folder field and its label, enlarged four times.
+window_shot() {
+  window_geometry "$2"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$artefacts/$1.png"
+  echo "e2e: screenshot $artefacts/$1.png"
+}
+field_shot() {
+  window_geometry "$2"
+  import -window root -crop "537x50+${X}+${Y}" +repage png:- | convert - -scale 400% "$artefacts/$1.png"
+  echo "e2e: screenshot $artefacts/$1.png"
+}
+# Waits for the program started last to end.
+wait_program_end() {
+  for _ in $(seq 1 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -0 "$app_pid" 2>/dev/null && return 1
+  wait "$app_pid" || return 1
+  app_pid=""
+}
+
+# check_cleaned BEFORE.json AFTER.json: every row dated before 2011 is gone;
+# of the rest, only copies went: each row deleted has an identical row (all
+# six fields) left in the table.
+check_cleaned() {
+  python3 - "$1" "$2" <<'PY'
+import collections, json, sys
+def rows(path):
+    d = json.load(open(path))
+    names = [f["name"] for f in d["fields"]]
+    i = [names.index(n) for n in ("FName", "FDate", "FTime", "FNumber", "FOrder", "FYearOrder")]
+    return [tuple(r[k] for k in i) for r in d["records"]]
+before, after = rows(sys.argv[1]), rows(sys.argv[2])
+old = lambda r: r[1] is not None and r[1] < "2011-01-01"
+assert not [r for r in after if old(r)], "rows dated before 2011 are left"
+kept, left = collections.Counter(r for r in before if not old(r)), collections.Counter(after)
+assert not (left - kept), "rows appeared that were not there"
+lost = [r for r in kept if left[r] == 0]
+assert not lost, f"{len(lost)} rows went without a copy left, e.g. {lost[0]}"
+deleted = sum((kept - left).values())
+assert deleted > 0, "no copy was deleted"
+print(f"e2e: {len(before)} rows, {len(before) - sum(kept.values())} purged, {deleted} copies deleted, {len(after)} left")
+PY
+}
 
 # 1. The sample table.
 prefix_c=$ADVCLEAN_WINEPREFIX/drive_c
@@ -136,27 +185,69 @@ app_pid=""
 # 3. The table afterwards.
 wine_ "$pxtool" check 'C:\Morvane\AdvBlock.db' || fail "pxtool check found problems"
 wine_ "$pxtool" dump 'C:\Morvane\AdvBlock.db' >"$artefacts/after.json"
-python3 - "$artefacts/before.json" "$artefacts/after.json" <<'PY' || fail "the rows are not as expected"
-# Every row dated before 2011 is gone; of the rest, only copies went: each
-# row deleted has an identical row (all six fields) left in the table.
-import collections, json, sys
-def rows(path):
-    d = json.load(open(path))
-    names = [f["name"] for f in d["fields"]]
-    i = [names.index(n) for n in ("FName", "FDate", "FTime", "FNumber", "FOrder", "FYearOrder")]
-    return [tuple(r[k] for k in i) for r in d["records"]]
-before, after = rows(sys.argv[1]), rows(sys.argv[2])
-old = lambda r: r[1] is not None and r[1] < "2011-01-01"
-assert not [r for r in after if old(r)], "rows dated before 2011 are left"
-kept, left = collections.Counter(r for r in before if not old(r)), collections.Counter(after)
-assert not (left - kept), "rows appeared that were not there"
-lost = [r for r in kept if left[r] == 0]
-assert not lost, f"{len(lost)} rows went without a copy left, e.g. {lost[0]}"
-deleted = sum((kept - left).values())
-assert deleted > 0, "no copy was deleted"
-print(f"e2e: {len(before)} rows, {len(before) - sum(kept.values())} purged, {deleted} copies deleted, {len(after)} left")
-PY
-# 4. A damaged table.
+check_cleaned "$artefacts/before.json" "$artefacts/after.json" || fail "the rows are not as expected"
+# 4. The folder field: its button opens "Select Directory", a double click
+#    on the subfolder line of C:\Morvane opens it, OK writes it into the
+#    field, and both passes clean the table there and no other.
+rm -f "$prefix_c/Morvane/"AdvBlock.*
+mkdir -p "$prefix_c/Morvane/Sub"
+wine_ "$pxtool" sample 'C:\Morvane' --rows 500 --seed 3 >/dev/null
+wine_ "$pxtool" sample 'C:\Morvane\Sub' --rows 2000 --seed 11 | tr -d '\r'
+wine_ "$pxtool" dump 'C:\Morvane\Sub\AdvBlock.db' >"$artefacts/sub-before.json"
+cp "$prefix_c/Morvane/AdvBlock.db" "$artefacts/morvane-before.db"
+wine_ "$advclean" &
+app_pid=$!
+main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear for the folder field"
+sleep 2
+field_shot 06-folder-field "$main"
+# The button of the field DE (8, 24, 521 x 21): its host at (496, 0) of the
+# edit's client area, which starts 2 pixels inside the field.
+button_x=$((8 + 2 + 496)) button_y=$((24 + 2))
+# Its look: the inner left line in the top frame's highlight colour, the
+# outer right column in the window-frame colour, the glyph's outline black
+# at (3, 9).
+button_drawn() {
+  [ "$(pixel "$main" $((button_x + 1)) $((button_y + 5)))" = "$(pixel "$main" $((button_x + 10)) $((button_y + 0)))" ] &&
+    [ "$(pixel "$main" $((button_x + 1)) $((button_y + 5)))" != "$(pixel "$main" $((button_x + 0)) $((button_y + 5)))" ] &&
+    [ "$(pixel "$main" $((button_x + 3)) $((button_y + 3 + 6)))" = "0,0,0" ]
+}
+button_drawn || fail "the field's button is not drawn as it should be"
+click_at "$main" $((button_x + 10)) $((button_y + 8))
+dialog=$(wait_window "Select Directory" 20) || fail "the field's button did not open \"Select Directory\""
+sleep 1
+window_shot 07-select-directory "$dialog"
+# Icons of the folder list, whose client area starts at (10, 74): the root
+# line's open folder at x = 2, the subfolder's closed folder at 6 + 4 x 1,
+# each centred in its 17-pixel line (outline black, the closed one yellow).
+[ "$(pixel "$dialog" $((10 + 2 + 1)) $((74 + 1 + 7)))" = "0,0,0" ] || fail "no open folder icon on the root line"
+[ "$(pixel "$dialog" $((10 + 10 + 1)) $((74 + 2 * 17 + 1 + 6)))" = "0,0,0" ] &&
+  [ "$(pixel "$dialog" $((10 + 10 + 3)) $((74 + 2 * 17 + 1 + 6)))" = "255,255,0" ] ||
+  fail "no closed folder icon on the subfolder line"
+# The folder list (8, 72) of the dialog, lines 17 pixels high: C:\,
+# Morvane (current), then the subfolder Sub.
+double_click_at "$dialog" 60 $((72 + 2 + 2 * 17 + 8))
+sleep 1
+window_shot 08-select-directory-sub "$dialog"
+click_at "$dialog" $((256 + 38)) $((224 + 13))  # OK
+wait_gone "Select Directory" 10 || fail "the folder dialog did not close with OK"
+sleep 1
+field_shot 09-folder-field-sub "$main"
+button_drawn || fail "the field's button is gone after the dialog"
+press_analyze "$main" || fail "the analysis of the subfolder did not end"
+sleep 1
+press_delete "$main" || fail "the deletion in the subfolder did not end"
+id=$(wait_window "Information" 30) || fail "no outcome dialog for the subfolder"
+window_geometry "$id"
+click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
+wait_gone "Information" 10 || fail "the outcome dialog did not close"
+ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
+wait_program_end || fail "the program did not end after the folder steps"
+wine_ "$pxtool" dump 'C:\Morvane\Sub\AdvBlock.db' >"$artefacts/sub-after.json"
+check_cleaned "$artefacts/sub-before.json" "$artefacts/sub-after.json" || fail "the subfolder's table was not cleaned"
+cmp -s "$artefacts/morvane-before.db" "$prefix_c/Morvane/AdvBlock.db" || fail "the table of C:\\Morvane changed too"
+echo "e2e: the folder picked in the dialog was cleaned, C:\\Morvane was not"
+
+# 5. A damaged table.
 head -c 3000 /dev/zero | tr '\0' 'Z' >"$prefix_c/Morvane/AdvBlock.db"
 wine_ "$advclean" &
 app_pid=$!

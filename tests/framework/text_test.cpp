@@ -44,5 +44,16 @@ TEST(TextTest, UnpairedSurrogateBecomesReplacementInUtf8) {
   EXPECT_EQ(ToUtf8(lone), "a\xEF\xBF\xBD" "b");
 }
 
+TEST(AcceleratorTest, LetterAfterSingleAmpersandInEitherCase) {
+  EXPECT_TRUE(IsAccelerator(u'n', u"Directory &Name:"));
+  EXPECT_TRUE(IsAccelerator(u'N', u"Directory &Name:"));
+  EXPECT_FALSE(IsAccelerator(u'd', u"Directory &Name:"));
+  EXPECT_TRUE(IsAccelerator(u'r', u"D&rives:"));
+  EXPECT_FALSE(IsAccelerator(u'b', u"A && B"));  // "&&" shows an ampersand
+  EXPECT_TRUE(IsAccelerator(u'c', u"A && B &C"));
+  EXPECT_TRUE(IsAccelerator(u'п', u"&Путь"));
+  EXPECT_FALSE(IsAccelerator(u'x', u"trailing &"));
+}
+
 }  // namespace
 }  // namespace framework
