@@ -5,9 +5,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/sample_data.h"
 
 namespace bench {
 
@@ -52,6 +59,43 @@ inline void CopyFolder(const std::filesystem::path& from, const std::filesystem:
   fs::create_directories(to);
   for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), to / e.path().filename());
   sync();
+}
+
+// One sequential read of `from` and a write of it to `to`, with `sync`
+// forced to disk at the end; its time in seconds.
+inline double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {
+  std::vector<char> buf(1 << 20);
+  auto start = Clock::now();
+  FILE* in = std::fopen(from.c_str(), "rb");
+  FILE* out = std::fopen(to.c_str(), "wb");
+  if (in == nullptr || out == nullptr) std::exit(1);
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
+  std::fclose(in);
+  std::fflush(out);
+  if (sync_at_end) fsync(fileno(out));
+  std::fclose(out);
+  return Seconds(start);
+}
+
+// Writes the benchmarks' sample table (10% of rows before 2011, 5% exact
+// repeats) to `path`, in a child process so that its memory is not ours.
+inline bool WriteSample(const std::filesystem::path& path, uint64_t rows, bool keyed) {
+  std::filesystem::create_directories(path.parent_path());
+  pid_t pid = fork();
+  if (pid == 0) {
+    tools::SampleOptions o;
+    o.rows = rows;
+    o.keyed = keyed;
+    o.old_percent = 10;
+    o.repeat_percent = 5;
+    paradox::Status st = tools::WriteSampleTable(paradox::FileSystem::Default(), path.string(), o, nullptr);
+    if (!st.ok()) std::fprintf(stderr, "%s\n", st.ToString().c_str());
+    _exit(st.ok() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace bench

@@ -107,24 +107,6 @@ bool RunPasses(const std::string& table, Measure* m) {
   return got == static_cast<ssize_t>(sizeof *m) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool WriteSample(const fs::path& path, uint64_t rows, bool keyed) {
-  fs::create_directories(path.parent_path());
-  pid_t pid = fork();
-  if (pid == 0) {
-    tools::SampleOptions o;
-    o.rows = rows;
-    o.keyed = keyed;
-    o.old_percent = 10;
-    o.repeat_percent = 5;
-    paradox::Status st = tools::WriteSampleTable(paradox::FileSystem::Default(), path.string(), o, nullptr);
-    if (!st.ok()) std::fprintf(stderr, "%s\n", st.ToString().c_str());
-    _exit(st.ok() ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 struct SizeResult {
   uint64_t rows = 0, bytes = 0;
   double read = 0, read_write = 0;

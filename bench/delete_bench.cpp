@@ -40,21 +40,6 @@ namespace {
 using namespace bench;  // time, memory, cache and copy helpers
 namespace fs = std::filesystem;
 
-double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {
-  std::vector<char> buf(1 << 20);
-  auto start = Clock::now();
-  FILE* in = std::fopen(from.c_str(), "rb");
-  FILE* out = std::fopen(to.c_str(), "wb");
-  if (in == nullptr || out == nullptr) std::exit(1);
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0) std::fwrite(buf.data(), 1, n, out);
-  std::fclose(in);
-  std::fflush(out);
-  if (sync_at_end) fsync(fileno(out));
-  std::fclose(out);
-  return Seconds(start);
-}
-
 struct Measured {
   double seconds = 0;
   long peak_kib = 0;  // above what the child had at its start
@@ -109,20 +94,7 @@ int main(int argc, char** argv) {
   }
   fs::path base = fs::temp_directory_path() / ("advclean-delete-bench-" + std::to_string(rows) + (keyed ? "k" : ""));
   fs::path src = base / "source";
-  if (!fs::exists(src / "AdvBlock.db")) {
-    fs::create_directories(src);
-    Measured m = InChild([&]() -> long {
-      tools::SampleOptions o;
-      o.rows = rows;
-      o.keyed = keyed;
-      o.old_percent = 10;
-      o.repeat_percent = 5;
-      paradox::Status st = tools::WriteSampleTable(paradox::FileSystem::Default(), (src / "AdvBlock.db").string(), o, nullptr);
-      if (!st.ok()) throw std::runtime_error(st.ToString());
-      return static_cast<long>(rows);
-    });
-    if (!m.ok) return 1;
-  }
+  if (!fs::exists(src / "AdvBlock.db") && !bench::WriteSample(src / "AdvBlock.db", rows, keyed)) return 1;
   paradox::DateFormat f;  // dd.MM.yyyy, as the statement below writes it
   paradox::Engine::set_date_format(f);
   uint64_t bytes = fs::file_size(src / "AdvBlock.db");

@@ -29,8 +29,17 @@ if [ -d "$ADVCLEAN_FIXTURES" ]; then
     cp "$f" "$seeds/${rel//\//_}"
     count=$((count + 1))
   done < <(find "$ADVCLEAN_FIXTURES" -type f -iname '*.db' -print0)
+  # The inputs earlier runs stopped on, replayed first.
+  kept=$ADVCLEAN_SHARED/fixtures/fuzz
+  if [ -d "$kept" ]; then
+    for f in "$kept"/*.db; do
+      [ -e "$f" ] || continue
+      cp "$f" "$seeds/kept_$(basename "$f")"
+      count=$((count + 1))
+    done
+  fi
   chmod -R u+w "$seeds"
-  echo "fuzz: $count seed tables from $ADVCLEAN_FIXTURES"
+  echo "fuzz: $count seed tables from $ADVCLEAN_FIXTURES and $kept"
 else
   echo "fuzz: SKIPPED seeding: no fixtures at $ADVCLEAN_FIXTURES; starting from an empty corpus"
 fi

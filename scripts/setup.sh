@@ -10,6 +10,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick x11-apps
   locales
+  libsqlite3-dev
 )
 
 sudo_cmd=""

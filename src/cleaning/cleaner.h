@@ -66,8 +66,10 @@ class TCleaner {
   // deletes each row that equals a listed record in all six fields, taking
   // that record off the list. Rows that share only the list's key with a
   // record stay. On an error the rows deleted so far stay deleted and their
-  // records are off the list, Table stays open on the row where the walk
-  // stopped and the progress display stays open.
+  // records are off the list (rows of a group of deletions that could not
+  // be written are back in the table and keep their records), Table stays
+  // open on the row where the walk stopped and the progress display stays
+  // open.
   void DeleteDoubles();
   // Tells the operator how the deletion went: a warning when records are
   // left in the list, otherwise an information. True when records are left.

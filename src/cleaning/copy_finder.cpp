@@ -55,7 +55,20 @@ void TCopyFinder::Use(int position) {
   const int start = class_start_[static_cast<size_t>(position)];
   ++used_[static_cast<size_t>(start)];
   marked_[static_cast<size_t>(position)] = 1;
+  uses_.push_back(position);
   ++used_total_;
+}
+
+void TCopyFinder::GiveBack(int n) {
+  // Each class hands out its records in order, so the last one used of a
+  // class is the one given back first.
+  for (; n > 0 && !uses_.empty(); --n) {
+    const int position = uses_.back();
+    uses_.pop_back();
+    --used_[static_cast<size_t>(class_start_[static_cast<size_t>(position)])];
+    marked_[static_cast<size_t>(position)] = 0;
+    --used_total_;
+  }
 }
 
 void TCopyFinder::Finish() {

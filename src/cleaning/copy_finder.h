@@ -30,6 +30,9 @@ class TCopyFinder {
   int Find(const TBlockRec& rec) const;
   // Marks the record at `position` used; it must be what Find just gave.
   void Use(int position);
+  // Gives back the last `n` records marked used: their rows came back
+  // (a group of deletions that could not be written).
+  void GiveBack(int n);
   int Used() const { return used_total_; }
   // Removes the used records from the list, keeping the order of the rest.
   void Finish();
@@ -40,6 +43,7 @@ class TCopyFinder {
   std::vector<int> class_start_;  // per list position: its class's first index in order_
   std::vector<int> used_;         // per index of order_ that starts a class: records used
   std::vector<char> marked_;      // per list position: used
+  std::vector<int> uses_;         // list positions in the order they were used
   int used_total_ = 0;
   bool finished_ = false;
 };

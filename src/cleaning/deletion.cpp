@@ -4,6 +4,7 @@
 #include "cleaning/pass_guard.h"
 #include "cleaning/texts.h"
 #include "table/block_rec.h"
+#include "table/errors.h"
 
 namespace cleaning {
 
@@ -20,24 +21,31 @@ void TCleaner::DeleteDoubles() {
 
   TCopyFinder copies(state_.FDupList);
   TBlockRec rec;
-  while (!table_.Eof()) {
-    dataset::ReadBlockRec(table_, &rec);
-    // The key finds the candidates; only a record equal in all six fields
-    // allows the row to go.
-    const int i = FindIndex(rec) >= 0 ? copies.Find(rec) : -1;
-    if (i >= 0) {
-      // The row first: should the deletion fail, its record stays listed.
-      // After deleting the last row the table stands on the row before it,
-      // which is then read a second time.
-      table_.Delete();
-      copies.Use(i);
-    } else {
-      table_.Next();
+  try {
+    while (!table_.Eof()) {
+      dataset::ReadBlockRec(table_, &rec);
+      // The key finds the candidates; only a record equal in all six fields
+      // allows the row to go.
+      const int i = FindIndex(rec) >= 0 ? copies.Find(rec) : -1;
+      if (i >= 0) {
+        // The row first: should the deletion fail, its record stays listed.
+        // After deleting the last row the table stands on the row before it,
+        // which is then read a second time.
+        table_.Delete();
+        copies.Use(i);
+      } else {
+        table_.Next();
+      }
+      ++counter;
+      if (progress_.ProgressDue()) progress_.ShowProgress(std::string(), static_cast<double>(counter) / total * 100);
     }
-    ++counter;
-    if (progress_.ProgressDue()) progress_.ShowProgress(std::string(), static_cast<double>(counter) / total * 100);
+    table_.Close();
+  } catch (const dataset::EDBEngineError&) {
+    // Rows of a group of deletions that could not be written are back in
+    // the table: their records stay listed.
+    copies.GiveBack(table_.LostDeletions());
+    throw;
   }
-  table_.Close();
   copies.Finish();
   progress_.CloseProgress();
 }

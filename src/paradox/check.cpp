@@ -12,6 +12,8 @@
 // every allocation is bounded by the file sizes.
 #include "paradox/check.h"
 
+#include "paradox/table_editor.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -20,11 +22,13 @@
 #include <memory>
 #include <utility>
 
+#include "paradox/ascii.h"
 #include "paradox/blob.h"
 #include "paradox/journal.h"
 #include "paradox/bytes.h"
 #include "paradox/header.h"
 #include "paradox/index_builder.h"
+#include "paradox/key_order.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -34,11 +38,6 @@ namespace {
 constexpr size_t kReadWindow = 1024 * 1024;  // read-ahead for block walks
 constexpr uint32_t kMaxBlockNumber = 65535;
 constexpr int kLinesPerKind = 10;  // lines listed of a problem that repeats
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 template <class T>
 std::string N(T v) {
@@ -187,59 +186,6 @@ struct TableFile {
   uint8_t byte(size_t at) const { return at < io.head().size() ? io.head()[at] : 0; }
 };
 
-// Decides key order as far as that is possible from the stored bytes.
-// Numbers, dates, times and the like are stored so that byte order is
-// value order. Alpha fields are ordered by the table's collation, which is
-// plain byte order only for the "ascii" sort order; for any other the order
-// of two differing values cannot be decided here (equal bytes are equal
-// under every collation, so the fields after them still can be). Secondary
-// indexes may sort a field descending: the field number carries bit 15 for
-// that; an index whose header marks a descending direction (byte 0x55, bit
-// 0x10) without saying which field is left undecided.
-class KeyOrder {
- public:
-  enum Result { kBefore, kSame, kAfter, kUndecided };
-
-  void Setup(const TableFile& f) {
-    fields_.clear();
-    const TableHeader& h = f.h;
-    bool ascii = h.version >= 5 && !h.sort_order_name.empty() ? Lower(h.sort_order_name) == "ascii" : h.sort_order == 0;
-    bool marked_desc = f.role == Role::kSecondaryData && (f.byte(hdr::kRefIntegrity) & 0x10) != 0;
-    size_t numbers_at = h.has_data_header() ? hdr::kFixedEnd + LoadLE16(&f.io.head()[hdr::kFieldNumbersOffset]) : 0;
-    for (uint16_t i = 0; i < h.primary_key_fields && i < h.fields.size(); ++i) {
-      const Field& fd = h.fields[i];
-      Dir dir = kAsc;
-      if (f.role == Role::kSecondaryData) {
-        size_t at = numbers_at + 2u * i;
-        bool desc_bit = numbers_at != 0 && at + 2 <= f.io.head().size() && (LoadLE16(&f.io.head()[at]) & 0x8000) != 0;
-        dir = desc_bit ? kDesc : marked_desc ? kUnknown : kAsc;
-      }
-      if (fd.type == FieldType::kAlpha && !ascii) dir = kUnknown;
-      fields_.push_back({fd.offset, fd.size, dir});
-    }
-  }
-
-  // Where record `b` stands relative to record `a`.
-  Result Compare(const uint8_t* a, const uint8_t* b) const {
-    for (const KeyField& k : fields_) {
-      int c = std::memcmp(a + k.offset, b + k.offset, k.size);
-      if (c == 0) continue;
-      if (k.dir == kUnknown) return kUndecided;
-      if (k.dir == kDesc) c = -c;
-      return c < 0 ? kAfter : kBefore;
-    }
-    return kSame;
-  }
-
- private:
-  enum Dir { kAsc, kDesc, kUnknown };
-  struct KeyField {
-    uint16_t offset, size;
-    Dir dir;
-  };
-  std::vector<KeyField> fields_;
-};
-
 // Called with each chain block of a data file and its records.
 using RecordVisitor = std::function<void(uint16_t block, const uint8_t* records, uint32_t count)>;
 
@@ -329,7 +275,7 @@ bool TableChecker::CheckHeader(TableFile& f) {
       expected = "4 or 7 (a secondary index)";
       break;
     case Role::kSecondaryData: {
-      const std::string lower = Lower(f.name);
+      const std::string lower = LowerAscii(f.name);
       const bool composite = lower.compare(lower.rfind('.') + 1, 2, "xg") == 0;
       type_ok = composite ? (type == 6 || type == 8) : (type == 3 || type == 5);
       expected = composite ? "6 or 8 (.XGn data)" : "3 or 5 (.Xnn data)";
@@ -539,8 +485,8 @@ void TableChecker::CheckDataFile(TableFile& f) {
   const bool table = f.role == Role::kTable;
   const bool keyed = h.primary_key_fields > 0;
   KeyOrder order;
-  if (keyed) order.Setup(f);
-  std::vector<uint8_t> last_key;  // the previous record's bytes up to the end of its key
+  if (keyed) order.Setup(h, f.io.head(), f.role == Role::kSecondaryData);
+  KeyOrderCheck key_check(order);
 
   std::vector<int> autoinc, blob_fields;
   if (table) {
@@ -558,14 +504,9 @@ void TableChecker::CheckDataFile(TableFile& f) {
       const uint8_t* rec = records + static_cast<size_t>(r) * h.record_size;
       auto where = [&] { return "block " + N(block) + ", record " + N(r + 1); };
       if (keyed) {
-        if (!last_key.empty()) {
-          KeyOrder::Result res = order.Compare(last_key.data(), rec);
-          if (res == KeyOrder::kSame)
-            DamageRepeated(f, "records out of key order", where() + ": the same key as the record before it");
-          else if (res == KeyOrder::kBefore)
-            DamageRepeated(f, "records out of key order", where() + ": the key sorts before the record before it");
-        }
-        last_key.assign(rec, rec + f.key_size);
+        KeyOrder::Result res = key_check.Add(rec, RowPos{block, r});
+        if (res == KeyOrder::kSame || res == KeyOrder::kBefore)
+          DamageRepeated(f, "records out of key order", KeyOrderProblem(res, RowPos{block, r}));
       }
       for (int i : autoinc) {
         const Field& fd = h.fields[static_cast<size_t>(i)];
@@ -598,6 +539,18 @@ void TableChecker::CheckDataFile(TableFile& f) {
       }
     }
   });
+  // Runs of leading key values that come back after other values.
+  if (keyed) {
+    for (const KeyOrderCheck::Repeat& rep : key_check.Candidates()) {
+      const uint8_t* p = nullptr;
+      if (!f.io.Block(rep.first.block, &p).ok()) continue;
+      std::vector<uint8_t> first(p + 6 + size_t(rep.first.slot) * h.record_size,
+                                 p + 6 + size_t(rep.first.slot + 1) * h.record_size);
+      if (!f.io.Block(rep.second.block, &p).ok()) continue;
+      if (order.Same(first.data(), p + 6 + size_t(rep.second.slot) * h.record_size, rep.fields))
+        DamageRepeated(f, "records out of key order", KeyRepeatProblem(rep));
+    }
+  }
   if (f.chain_complete && f.chain_count != h.num_records)
     Damage(f, "the header counts " + N(h.num_records) + " records, the chain holds " + N(f.chain_count));
 }
@@ -800,15 +753,15 @@ void TableChecker::FindCompanions() {
   std::string dir, name;
   SplitPath(db_path_, &dir, &name);
   size_t dot = name.rfind('.');
-  const std::string stem = Lower(dot == std::string::npos ? name : name.substr(0, dot));
+  const std::string stem = LowerAscii(dot == std::string::npos ? name : name.substr(0, dot));
   std::vector<std::string> names;
   if (!fs_->ListDir(dir, &names).ok()) return;
   std::sort(names.begin(), names.end());
   std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02"/"g0" -> (.Xnn, .Ynn)
   for (const std::string& n : names) {
     size_t d = n.rfind('.');
-    if (d == std::string::npos || Lower(n.substr(0, d)) != stem || n == name) continue;
-    const std::string ext = Lower(n.substr(d + 1));
+    if (d == std::string::npos || LowerAscii(n.substr(0, d)) != stem || n == name) continue;
+    const std::string ext = LowerAscii(n.substr(d + 1));
     const std::string full = JoinPath(dir, n);
     auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     if (ext == "px") {
@@ -996,6 +949,9 @@ Status WriteIndex(FileSystem* fs, const Rebuild& r) {
     }
   } else {
     PX_RETURN_IF_ERROR(fs->Open(r.path, OpenMode::kCreate, &f));
+    std::string dir, name;
+    SplitPath(r.path, &dir, &name);
+    PX_RETURN_IF_ERROR(fs->SyncDir(dir));
   }
   std::vector<uint8_t> content = r.content;
   content[hdr::kIndexStamp] = stale;
@@ -1010,11 +966,11 @@ Status WriteIndex(FileSystem* fs, const Rebuild& r) {
 Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
   std::string dir, name;
   SplitPath(db_path, &dir, &name);
-  const std::string stem = Lower(name.substr(0, name.rfind('.')));
+  const std::string stem = LowerAscii(name.substr(0, name.rfind('.')));
   std::vector<std::string> names;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
   for (const std::string& n : names) {
-    const std::string ln = Lower(n);
+    const std::string ln = LowerAscii(n);
     if (ln != "pdoxusrs.lck" && ln != "paradox.lck" && ln != stem + ".lck") continue;
     std::unique_ptr<File> lock;
     Status st = fs->Open(JoinPath(dir, n), OpenMode::kExclusive, &lock);
@@ -1027,6 +983,7 @@ Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
 }  // namespace
 
 Status CheckTable(FileSystem* fs, const std::string& db_path, std::vector<std::string>* problems) {
+  FlushPendingGroups();
   // The files as they stand mid-change say little; say that first.
   if (JournalIsHot(fs, db_path))
     problems->push_back(JournalPath(db_path) + ": a change was cut short; opening the table undoes it");
@@ -1036,6 +993,7 @@ Status CheckTable(FileSystem* fs, const std::string& db_path, std::vector<std::s
 
 Status RepairIndexes(FileSystem* fs, const std::string& db_path, std::vector<std::string>* done) {
   // A change cut short is undone before anything is judged or rebuilt.
+  FlushPendingGroups();
   bool undone = false;
   PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, &undone));
   if (undone) done->push_back(db_path + ": undid a change that was cut short");

@@ -11,7 +11,7 @@ namespace paradox {
 
 namespace {
 
-// Blocks gathered into one change: bounds the memory a change needs.
+// Blocks looked at together: bounds the memory a change needs.
 constexpr size_t kChangeBytes = 8u << 20;
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -39,7 +39,8 @@ bool Holds(CompareOp op, int c) {
 
 }  // namespace
 
-Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted) {
+Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted,
+                     size_t group_bytes) {
   *deleted = 0;
   if (st.kind != Statement::Kind::kDelete) return Status::Error(ErrorCode::kNotSupported, "not a DELETE statement");
   std::unique_ptr<TableEditor> ed;
@@ -92,8 +93,22 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
   };
 
   // Walk the chain, gathering the matching rows of a run of blocks, and
-  // delete them as one change; go on after the run in the changed chain.
-  const size_t blocks_per_change = std::max<size_t>(1, kChangeBytes / h.block_size);
+  // delete them; go on after the run in the changed chain. The deletions
+  // are written as one change whenever the blocks they changed reach the
+  // bound, and at the end, so each block is read once and written once.
+  const size_t blocks_per_change = std::max<size_t>(1, std::min(kChangeBytes, group_bytes) / h.block_size);
+  // Writes what was gathered, counting it.
+  auto flush = [&]() -> Status {
+    const uint32_t rows = ed->group_rows();
+    PX_RETURN_IF_ERROR(ed->Flush());
+    *deleted += rows;
+    return Status::OK();
+  };
+  // An error comes after what was gathered before it is written.
+  auto fail = [&](Status st) {
+    (void)flush();
+    return st;
+  };
   uint16_t b = h.first_block;
   while (b != 0) {
     std::vector<RowPos> victims;
@@ -102,21 +117,23 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
       uint16_t count = ed->block_records(resume);
       if (count == 0) continue;
       const uint8_t* block = nullptr;
-      PX_RETURN_IF_ERROR(ed->Block(resume, &block));
+      Status st = ed->Block(resume, &block);
+      if (!st.ok()) return fail(st);
       for (uint32_t s = 0; s < count; ++s)
         if (matches(block + 6 + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
     }
     if (!victims.empty()) {
       AfterDelete after;
-      PX_RETURN_IF_ERROR(ed->Delete(victims, /*sync=*/true, &after));
-      *deleted += static_cast<uint32_t>(victims.size());
+      Status st = ed->Delete(victims, &after);
+      if (!st.ok()) return fail(st);
+      if (ed->group_bytes() >= group_bytes) PX_RETURN_IF_ERROR(flush());
       // Rows moved into the emptied head block were not looked at yet, or
       // were looked at and kept: looking again finds nothing new either way.
       if (after.moved_into_head != 0 && resume == after.moved_into_head) resume = ed->header().first_block;
     }
     b = resume;
   }
-  return Status::OK();
+  return flush();
 }
 
 }  // namespace paradox

@@ -1,6 +1,7 @@
 // Running a DELETE statement on its table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "paradox/engine.h"
@@ -13,8 +14,13 @@ namespace paradox {
 // a condition). Rows whose field is empty never match. The literal is read
 // by the field's type, dates with `format`. Fails before changing anything
 // when the table cannot be changed, the field does not exist or the literal
-// does not parse. Large deletions are written in several changes, each
-// complete in itself; `*deleted` counts the rows gone.
-Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted);
+// does not parse. Each block is read once and written once: the deletions
+// are gathered and written as one journaled change, forced to stable
+// storage, whenever the blocks they changed reach `group_bytes`, and at the
+// end, so a large deletion is written as several changes, each complete in
+// itself; `*deleted` counts the rows written gone.
+constexpr size_t kStatementGroupBytes = 8u << 20;
+Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted,
+                     size_t group_bytes = kStatementGroupBytes);
 
 }  // namespace paradox

@@ -28,7 +28,7 @@ class File {
   virtual Status Size(uint64_t* size) = 0;
   virtual Status Write(uint64_t offset, const uint8_t* data, size_t n) = 0;
   virtual Status Truncate(uint64_t size) = 0;
-  // Forces written data to stable storage.
+  // Forces written data (and the length) to stable storage.
   virtual Status Sync() = 0;
 };
 
@@ -58,6 +58,9 @@ class FileSystem {
                          std::vector<std::string>* names) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual Status Remove(const std::string& path) = 0;
+  // Forces the entries of folder `dir` (files created or removed in it) to
+  // stable storage.
+  virtual Status SyncDir(const std::string& dir) = 0;
 
   // The host system's file system. Never null; lives for the program.
   static FileSystem* Default();
@@ -76,6 +79,7 @@ class MemFileSystem : public FileSystem {
                  std::vector<std::string>* names) override;
   bool FileExists(const std::string& path) override;
   Status Remove(const std::string& path) override;
+  Status SyncDir(const std::string&) override { return Status::OK(); }
 
   // Puts a whole file in place, replacing any earlier one.
   void SetContents(const std::string& path, std::vector<uint8_t> bytes);

@@ -64,7 +64,9 @@ class PosixFile : public File {
     return Status::OK();
   }
   Status Sync() override {
-    if (::fsync(fd_) != 0) return ErrnoStatus(path_, errno);
+    // The data and what is needed to read it back (the length), not the
+    // times of the last change.
+    if (::fdatasync(fd_) != 0) return ErrnoStatus(path_, errno);
     return Status::OK();
   }
 
@@ -144,6 +146,16 @@ class PosixFileSystem : public FileSystem {
 
   Status Remove(const std::string& path) override {
     if (::unlink(path.c_str()) != 0) return ErrnoStatus(path, errno);
+    return Status::OK();
+  }
+
+  Status SyncDir(const std::string& dir) override {
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ErrnoStatus(dir, errno);
+    int rc = ::fsync(fd);
+    int err = errno;
+    ::close(fd);
+    if (rc != 0) return ErrnoStatus(dir, err);
     return Status::OK();
   }
 };

@@ -165,6 +165,27 @@ class WinFileSystem : public FileSystem {
     if (!DeleteFileW(Widen(path).c_str())) return LastErrorStatus(path);
     return Status::OK();
   }
+
+  Status SyncDir(const std::string& dir) override {
+    HANDLE h = CreateFileW(Widen(dir.empty() ? "." : dir).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FolderFlushUnsupported() ? Status::OK() : LastErrorStatus(dir);
+    BOOL ok = FlushFileBuffers(h);
+    Status st = ok || FolderFlushUnsupported() ? Status::OK() : LastErrorStatus(dir);
+    CloseHandle(h);
+    return st;
+  }
+
+ private:
+  // File systems that cannot flush a folder (FAT, some network shares) or
+  // that refuse to open one for it: NTFS logs a folder's entries together
+  // with the file's own metadata, which the file's flush forces out.
+  static bool FolderFlushUnsupported() {
+    DWORD err = GetLastError();
+    return err == ERROR_ACCESS_DENIED || err == ERROR_INVALID_FUNCTION || err == ERROR_INVALID_PARAMETER ||
+           err == ERROR_NOT_SUPPORTED;
+  }
 };
 
 }  // namespace

@@ -3,14 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#endif
-
+#include "paradox/file.h"
 #include "paradox/table_copy.h"
 
 namespace paradox {
@@ -43,22 +36,8 @@ class HostFolders : public Folders {
     return FolderError(path, ec);
   }
 
-  Status Sync(const std::string& path) override {
-#ifdef _WIN32
-    // The system keeps its folders' entries in its own journal; a folder
-    // cannot be flushed without backup rights.
-    (void)path;
-    return Status::OK();
-#else
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Status::Error(ErrorCode::kIoError, path + ": " + std::strerror(errno));
-    const int rc = ::fsync(fd);
-    const int err = errno;
-    ::close(fd);
-    if (rc != 0) return Status::Error(ErrorCode::kIoError, path + ": " + std::strerror(err));
-    return Status::OK();
-#endif
-  }
+  // The file layer syncs folders for the engine's own changes too.
+  Status Sync(const std::string& path) override { return FileSystem::Default()->SyncDir(path); }
 
   Status Remove(const std::string& path) override {
     std::error_code ec;

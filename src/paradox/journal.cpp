@@ -173,12 +173,24 @@ std::string JournalPath(const std::string& db_path) { return db_path + "-journal
 
 bool JournalExists(FileSystem* fs, const std::string& db_path) { return fs->FileExists(JournalPath(db_path)); }
 
+namespace {
+// Clears the journal's magic so it is no longer taken for a change cut
+// short. Its length stays, to be overwritten by the next change.
+Status ClearJournal(File* jf) {
+  static const uint8_t kZero[8] = {};
+  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
+  return jf->Sync();
+}
+}  // namespace
+
 Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate, bool sync) {
+                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
   // Save what the writes overwrite and every file's length.
-  std::vector<uint8_t> j(kMagic, kMagic + 8);
+  std::vector<uint8_t> own;
+  std::vector<uint8_t>& j = buffer != nullptr ? *buffer : own;
+  j.assign(kMagic, kMagic + 8);
   size_t most = 64;
-  for (const FileWrite& w : writes) most += 14 + w.bytes.size();
+  for (const FileWrite& w : writes) most += 14 + w.size();
   j.reserve(most);
   Put32(&j, 0);  // total length, set below
   Put32(&j, static_cast<uint32_t>(files.size()));
@@ -213,7 +225,8 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   std::vector<uint8_t> read;
   for (const FileWrite& w : writes) {
     const uint64_t size = sizes[static_cast<size_t>(w.file)];
-    const size_t n = w.bytes.size();
+    const size_t n = w.size();
+    const uint8_t* bytes = w.begin();
     const size_t held = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size - w.offset));
     const uint8_t* old = w.old;
     if (held > 0 && old == nullptr) {
@@ -223,12 +236,12 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
       if (got != held) return Status::Error(ErrorCode::kIoError, "short read while saving bytes to overwrite");
       old = read.data();
     }
-    const size_t lo = SamePrefix(old, w.bytes.data(), held);
+    const size_t lo = SamePrefix(old, bytes, held);
     // A write that ends past the file's end is kept to its end.
-    const size_t hi = held == n ? n - SameSuffix(old + lo, w.bytes.data() + lo, n - lo) : n;
+    const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
     if (lo < held) save(w.file, w.offset + lo, old + lo, std::min(hi, held) - lo);
-    plan.push_back(Planned{w.file, w.offset + lo, w.bytes.data() + lo, hi - lo});
+    plan.push_back(Planned{w.file, w.offset + lo, bytes + lo, hi - lo});
   }
   // Bytes a truncation cuts off are saved like bytes a write overwrites.
   for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
@@ -243,8 +256,10 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   StoreLE32(&j[8], static_cast<uint32_t>(j.size() + 8));
   Put64(&j, JournalChecksum(j.data(), j.size()));
 
+  // Write-ahead: the journal is on stable storage before a byte it protects
+  // is overwritten.
   PX_RETURN_IF_ERROR(jf->Write(0, j.data(), j.size()));
-  if (sync) PX_RETURN_IF_ERROR(jf->Sync());
+  PX_RETURN_IF_ERROR(jf->Sync());
 
   // The change itself. Should a write fail here, undo at once.
   Status applied;
@@ -252,22 +267,21 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     applied = files[static_cast<size_t>(plan[k].file)].file->Write(plan[k].offset, plan[k].bytes, plan[k].size);
   for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
     if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
-  for (size_t i = 0; i < files.size() && applied.ok() && sync; ++i) applied = files[i].file->Sync();
+  // The files are on stable storage before the journal is cleared.
+  for (size_t i = 0; i < files.size() && applied.ok(); ++i) applied = files[i].file->Sync();
   if (!applied.ok()) {
     // Put back what was saved; the journal stays for the next open should
-    // this fail as well.
+    // any of this fail as well.
     Parsed p;
-    if (Parse(j, j.size() - 8, &p)) {
-      for (const Parsed::Range& g : p.saved) (void)files[g.file].file->Write(g.offset, g.bytes, g.size);
-    }
-    for (size_t i = 0; i < files.size(); ++i) (void)files[i].file->Truncate(sizes[i]);
+    Status back = Parse(j, j.size() - 8, &p) ? Status::OK() : Status::Error(ErrorCode::kIoError);
+    for (const Parsed::Range& g : p.saved)
+      if (back.ok()) back = files[g.file].file->Write(g.offset, g.bytes, g.size);
+    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Truncate(sizes[i]);
+    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Sync();
+    if (back.ok()) (void)ClearJournal(jf);
     return applied;
   }
-  // Done: clear the journal's magic so it is no longer taken for a change
-  // cut short. Its length stays, to be overwritten by the next change.
-  static const uint8_t kZero[8] = {};
-  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
-  if (sync) PX_RETURN_IF_ERROR(jf->Sync());
+  PX_RETURN_IF_ERROR(ClearJournal(jf));
   for (const Planned& w : plan) {
     uint64_t& size = sizes[static_cast<size_t>(w.file)];
     size = std::max<uint64_t>(size, w.offset + w.size);
@@ -308,8 +322,16 @@ Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone) 
       PX_RETURN_IF_ERROR(files[i]->Sync());
     }
     *undone = true;
+    // Cleared before it goes: should the removal not reach the disk, the
+    // journal left behind undoes nothing over later changes.
+    std::unique_ptr<File> jf;
+    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &jf));
+    PX_RETURN_IF_ERROR(ClearJournal(jf.get()));
   }
-  return fs->Remove(path);
+  PX_RETURN_IF_ERROR(fs->Remove(path));
+  std::string dir, name;
+  SplitPath(db_path, &dir, &name);
+  return fs->SyncDir(dir);
 }
 
 }  // namespace paradox

@@ -23,15 +23,22 @@
 
 namespace paradox {
 
-// One planned write or length change of a file taking part in a change.
+// One planned write of a file taking part in a change: `bytes`, or where
+// `data` is given the `size` bytes there (which the caller keeps until the
+// change returns).
 struct FileWrite {
   int file;  // index into the change's files
   uint64_t offset;
   std::vector<uint8_t> bytes;
-  // What the file holds now at offset .. offset + bytes.size(), where the
-  // caller knows it (bytes past the file's end are not looked at); null:
-  // read from the file.
+  // What the file holds now at offset .. offset + size(), where the caller
+  // knows it (bytes past the file's end are not looked at); null: read from
+  // the file.
   const uint8_t* old = nullptr;
+  const uint8_t* data = nullptr;
+  size_t data_size = 0;
+
+  const uint8_t* begin() const { return data != nullptr ? data : bytes.data(); }
+  size_t size() const { return data != nullptr ? data_size : bytes.size(); }
 };
 
 // The files of a table that a change may touch, held open for writing.
@@ -48,18 +55,23 @@ struct ChangeFile {
 std::string JournalPath(const std::string& db_path);
 
 // Applies `writes` and the new lengths (`truncate[i]` < 0: keep) to `files`
-// through the open journal file `journal`: saves what they overwrite, writes,
-// then clears the journal. Only the bytes that differ from what the files
-// hold are saved and written. With `sync`, the journal and the files are forced
-// to stable storage at each step; without it the change survives a killed
-// process but not a power cut. When a write fails, what was written is put
-// back before the error returns.
+// through the open journal file `journal`: saves what they overwrite, forces
+// the journal to stable storage, writes in the order given, forces the files
+// to stable storage, then clears the journal and forces that too. So the
+// change survives a power cut as it survives a killed process: at the next
+// open it is either complete or undone. Only the bytes that differ from what
+// the files hold are saved and written. When a write fails, what was written
+// is put back (and the journal cleared once that is on disk) before the
+// error returns.
+// `buffer`, when given, holds the journal's bytes (kept by the caller so
+// that a run of changes allocates it once).
 Status ApplyChange(File* journal, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate, bool sync);
+                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer = nullptr);
 
 // Undoes a change cut short, if the journal beside `db_path` holds one: the
 // files it names (in the table's folder) are opened exclusively, restored
-// and the journal removed. `*undone` tells whether there was one. A journal
+// and forced to stable storage, the journal cleared and removed, and the
+// folder synced. `*undone` tells whether there was one. A journal
 // that is incomplete (the change never began writing) is removed.
 Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone);
 

@@ -25,6 +25,8 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
   path_ = path;
   header_ = h;
   header_bytes_ = header_bytes;
+  disk_header_.assign(header_bytes.begin(), header_bytes.begin() + std::min<size_t>(header_bytes.size(), hdr::kFixedEnd));
+  staged_.clear();
   size_t nb = h.file_blocks + 1u;
   next_.assign(nb, 0);
   prev_.assign(nb, 0);
@@ -94,6 +96,24 @@ Status RecordChain::ReadBlock(uint16_t b, std::vector<uint8_t>* out) const {
   return Status::OK();
 }
 
+void RecordChain::Overlay(uint64_t offset, size_t n, uint8_t* out) const {
+  const uint64_t end = offset + n;
+  if (offset < disk_header_.size()) {
+    const size_t upto = static_cast<size_t>(std::min<uint64_t>(end, disk_header_.size()));
+    std::memcpy(out, header_bytes_.data() + offset, upto - offset);
+  }
+  const uint32_t bs = header_.block_size;
+  if (staged_.empty() || end <= header_.header_size) return;
+  const uint64_t from = offset <= header_.header_size ? 0 : (offset - header_.header_size) / bs;
+  for (auto it = staged_.lower_bound(static_cast<uint16_t>(std::min<uint64_t>(from + 1, 0xFFFF))); it != staged_.end();
+       ++it) {
+    const uint64_t at = BlockOffset(it->first);
+    if (at >= end) break;
+    const uint64_t lo = std::max(at, offset), hi = std::min(at + bs, end);
+    if (lo < hi && !it->second.now.empty()) std::memcpy(out + (lo - offset), it->second.now.data() + (lo - at), hi - lo);
+  }
+}
+
 Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
   if (const uint8_t* kept = Kept(b)) {
     *out = kept;
@@ -130,11 +150,18 @@ Status RecordChain::Approach(uint16_t b) const {
 Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
   auto it = change->blocks.find(b);
   if (it == change->blocks.end()) {
-    // A block outside the window is read alone: moving the window would
-    // drop the bytes that earlier images of the change replace.
     std::vector<uint8_t> image;
-    if (const uint8_t* now = Kept(b)) image.assign(now, now + header_.block_size);
-    else PX_RETURN_IF_ERROR(ReadBlock(b, &image));
+    auto staged = staged_.find(b);
+    if (staged != staged_.end()) {
+      image = std::move(staged->second.now);
+      change->took_staged = true;
+    } else {
+      // A block outside the window is read alone: moving the window would
+      // drop the bytes that earlier images of the change replace.
+      if (const uint8_t* now = InWindow(b)) image.assign(now, now + header_.block_size);
+      else PX_RETURN_IF_ERROR(ReadBlock(b, &image));
+      change->disk.emplace(b, image);
+    }
     it = change->blocks.emplace(b, std::move(image)).first;
   }
   *out = &it->second;
@@ -247,31 +274,44 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
   return Status::OK();
 }
 
-void RecordChain::AddWrites(const Change& change, int file, std::vector<FileWrite>* writes) const {
-  // Neighbouring blocks go as one write.
-  for (auto it = change.blocks.begin(); it != change.blocks.end();) {
-    const uint16_t first = it->first;
-    auto end = std::next(it);
-    uint16_t last = first;
-    while (end != change.blocks.end() && end->first == last + 1) last = (end++)->first;
-    FileWrite w{file, BlockOffset(first), {}, Kept(first)};
-    w.bytes.reserve(size_t(last - first + 1) * header_.block_size);
-    for (; it != end; ++it) w.bytes.insert(w.bytes.end(), it->second.begin(), it->second.end());
-    // The window holds neighbouring blocks side by side.
-    if (Kept(last) == nullptr) w.old = nullptr;
-    writes->push_back(std::move(w));
+void RecordChain::Stage(Change&& c) {
+  for (auto& [b, image] : c.blocks) {
+    Staged& st = staged_[b];
+    if (st.was.empty()) {
+      auto disk = c.disk.find(b);
+      st.was = disk != c.disk.end() ? std::move(disk->second) : st.now;
+    }
+    st.now = std::move(image);
   }
-  writes->push_back(FileWrite{file, 0, change.header, header_bytes_.data()});
-}
-
-void RecordChain::Commit(const Change& c) {
-  for (const auto& [b, data] : c.blocks)
-    if (uint8_t* kept = InWindow(b)) std::memcpy(kept, data.data(), header_.block_size);
   std::memcpy(header_bytes_.data(), c.header.data(), c.header.size());
   header_.num_records = c.records;
   header_.used_blocks = c.used;
   header_.last_block = c.last_block;
   header_.first_free_block = c.free_head;
+}
+
+void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header) const {
+  // Each block with its own header in one write, from the group's images.
+  const uint32_t bs = header_.block_size;
+  for (const auto& [b, st] : staged_) {
+    FileWrite w{file, BlockOffset(b), {}, st.was.data()};
+    w.data = st.now.data();
+    w.data_size = bs;
+    blocks->push_back(std::move(w));
+  }
+  if (std::memcmp(header_bytes_.data(), disk_header_.data(), disk_header_.size()) != 0) {
+    FileWrite w{file, 0, {}, disk_header_.data()};
+    w.data = header_bytes_.data();
+    w.data_size = disk_header_.size();
+    header->push_back(std::move(w));
+  }
+}
+
+void RecordChain::Flushed() {
+  for (const auto& [b, st] : staged_)
+    if (uint8_t* kept = InWindow(b)) std::memcpy(kept, st.now.data(), header_.block_size);
+  staged_.clear();
+  std::memcpy(disk_header_.data(), header_bytes_.data(), disk_header_.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -284,6 +324,9 @@ void ChainIndex::Init(File* file, const std::string& path, const std::string& na
   name_ = name;
   type_ = type;
   bytes_ = std::move(bytes);
+  disk_ = bytes_;
+  dirty_.clear();
+  whole_ = false;
 }
 
 uint8_t* ChainIndex::Entry(uint16_t index_block, uint16_t i) {
@@ -436,41 +479,33 @@ Status ChainIndex::Rebuild(const RecordChain& data) {
   PX_RETURN_IF_ERROR(file_->Sync());
   fresh[hdr::kIndexStamp] = stamp;
   bytes_ = std::move(fresh);
+  disk_ = bytes_;
   std::string why;
   if (!Map(data, &why))
     return Status::Error(ErrorCode::kCorruptIndex, "rebuilt index does not check: " + why).With(path_);
   return Status::OK();
 }
 
-Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& change, int file,
-                          std::vector<FileWrite>* writes, int64_t* truncate) {
+Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& change) {
   rebuilt_ = change.structure;
   if (change.structure) {
     // Blocks left the chain: the index is built anew from the new chain.
-    PX_RETURN_IF_ERROR(Build(data, &pending_));
-    writes->push_back(FileWrite{file, 0, pending_});
-    *truncate = static_cast<int64_t>(pending_.size());
-    return Status::OK();
+    return Build(data, &pending_);
   }
   // Counts go down along each block's path to the root; a block's first key
   // (changed or not) passes up while its entry is the first of its block.
+  for (uint16_t b : change.touched)
+    if (leaf_of_[b].block == 0)
+      return Status::Error(ErrorCode::kCorruptIndex, "no index entry for a changed block").With(path_);
   const uint16_t ks = data.key_size();
-  const size_t bs = header_.block_size;
-  auto block_at = [&](uint16_t ib) { return header_.header_size + size_t(ib - 1) * bs; };
-  // Each index block as it was, before its first entry changes: the
-  // journal saves those bytes without reading them back.
-  before_.clear();
   for (size_t t = 0; t < change.touched.size(); ++t) {
     uint16_t b = change.touched[t];
     int32_t removed = change.old_count[t] - data.count(b);
     EntryRef r = leaf_of_[b];
-    if (r.block == 0) return Status::Error(ErrorCode::kCorruptIndex, "no index entry for a changed block").With(path_);
     bool pass_key = true;
     while (r.block != 0) {
-      if (before_.count(r.block) == 0) {
-        const uint8_t* at = bytes_.data() + block_at(r.block);
-        before_.emplace(r.block, std::vector<uint8_t>(at, at + bs));
-      }
+      auto at = std::lower_bound(dirty_.begin(), dirty_.end(), r.block);
+      if (at == dirty_.end() || *at != r.block) dirty_.insert(at, r.block);
       uint8_t* e = Entry(r.block, r.index);
       int32_t c = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
       EncodeFlippedInt(e + ks + 2, c - removed, 2);
@@ -479,21 +514,40 @@ Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& ch
       r = parent_of_[r.block];
     }
   }
-  for (const auto& [ib, old] : before_) {
-    auto from = bytes_.begin() + static_cast<std::ptrdiff_t>(block_at(ib));
-    writes->push_back(FileWrite{file, block_at(ib), std::vector<uint8_t>(from, from + bs), old.data()});
-  }
   return Status::OK();
 }
 
-Status ChainIndex::Commit(const RecordChain& data) {
+Status ChainIndex::Stage(const RecordChain& data) {
   if (!rebuilt_) return Status::OK();
   bytes_ = std::move(pending_);
   pending_.clear();
   rebuilt_ = false;
+  whole_ = true;
+  dirty_.clear();
   std::string why;
   if (!Map(data, &why)) return Status::Error(ErrorCode::kCorruptIndex, why).With(path_);
   return Status::OK();
+}
+
+void ChainIndex::AddWrites(int file, std::vector<FileWrite>* writes, int64_t* truncate) const {
+  if (whole_) {
+    writes->push_back(FileWrite{file, 0, bytes_, disk_.data()});
+    *truncate = static_cast<int64_t>(bytes_.size());
+    return;
+  }
+  const size_t bs = header_.block_size;
+  for (uint16_t ib : dirty_) {
+    const size_t at = header_.header_size + size_t(ib - 1) * bs;
+    writes->push_back(FileWrite{file, at, std::vector<uint8_t>(bytes_.begin() + std::ptrdiff_t(at),
+                                                               bytes_.begin() + std::ptrdiff_t(at + bs)),
+                                disk_.data() + at});
+  }
+}
+
+void ChainIndex::Flushed() {
+  disk_ = bytes_;
+  dirty_.clear();
+  whole_ = false;
 }
 
 }  // namespace paradox

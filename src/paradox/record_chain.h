@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,18 @@ struct RowPos {
 // The records of a data file along its block chain: the links and record
 // count of every block, each block's first key and the header that counts
 // them. Block contents are read from the file when needed.
+//
+// Changes are planned (Remove), then staged: a staged change is what the
+// chain holds from then on, for every reader of this object, while the file
+// still holds what it held before the group of staged changes began. The
+// group goes to the file as one journaled change (AddWrites, then Flushed).
 class RecordChain {
  public:
   // A change to the chain, planned in memory before anything is written.
   struct Change {
     std::map<uint16_t, std::vector<uint8_t>> blocks;  // new images of the blocks to write
+    std::map<uint16_t, std::vector<uint8_t>> disk;    // those the group had not changed, as the file holds them
+    bool took_staged = false;  // images were taken from the group: it is incomplete until Stage
     std::vector<uint8_t> header;                       // new bytes 0 .. hdr::kFixedEnd
     std::vector<uint16_t> touched;                     // blocks that lost records, ascending
     std::vector<uint16_t> old_count;                   // their record counts before
@@ -67,20 +75,35 @@ class RecordChain {
   // Reads block `b` whole into `out`; a short last block reads as zeros at
   // its end.
   Status ReadBlock(uint16_t b, std::vector<uint8_t>* out) const;
-  // Block `b` as the file holds it, from a window of neighbouring blocks
-  // read together and kept in memory, so that walks and purges read each
-  // block once. Only this chain writes the file while an editor holds it,
-  // and Commit puts what a change wrote into the window, so what is kept
+  // Block `b` as it stands: the staged image where the group changed it,
+  // else as the file holds it, from a window of neighbouring blocks read
+  // together and kept in memory, so that walks and purges read each block
+  // once. Only this chain writes the file while an editor holds it, and
+  // Flushed puts what the group wrote into the window, so what is kept
   // stays true. `*out` (block_size bytes) lasts until the next call.
   Status Block(uint16_t b, const uint8_t** out) const;
   // Brings the window to block `b` unless it holds it already: called
   // before a change takes its first image, for the blocks it is about (a
   // walk deleting row after row comes back to them).
   Status Approach(uint16_t b) const;
-  // Block `b` where it is kept in memory, else null.
-  const uint8_t* Kept(uint16_t b) const { return InWindow(b); }
+  // Block `b` as it stands where it is kept in memory, else null.
+  const uint8_t* Kept(uint16_t b) const {
+    auto it = staged_.find(b);
+    if (it == staged_.end()) return InWindow(b);
+    return it->second.now.empty() ? nullptr : it->second.now.data();
+  }
+  // Block `b` as the group staged it, or null.
+  const uint8_t* StagedImage(uint16_t b) const {
+    auto it = staged_.find(b);
+    return it == staged_.end() || it->second.now.empty() ? nullptr : it->second.now.data();
+  }
+  // Lays the staged blocks and header over `out`, which holds the file's
+  // bytes at `offset` .. `offset + n`: what a reader of the chain sees.
+  void Overlay(uint64_t offset, size_t n, uint8_t* out) const;
   // The image of block `b` in `change`, read the first time (from the
-  // window where it holds the block).
+  // window where it holds the block). A block the group changed already
+  // is taken from the group, not copied: until the change is staged the
+  // group lacks it (see Change::took_staged).
   Status Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const;
 
   // Plans the removal of the records at `victims` (ascending, distinct,
@@ -88,23 +111,31 @@ class RecordChain {
   // block close up in their order; emptied blocks leave the chain for the
   // free list, the head block last, which stays the head and takes over
   // its successor's records instead. The links, counts and first keys held
-  // here change at once; the header's values are taken by Commit once the
-  // change is written. After an error the chain no longer matches the file
-  // and must be loaded again.
+  // here change at once; the header's values are taken by Stage. After an
+  // error the links no longer match the staged blocks: what is staged may
+  // still be written, but nothing more may be removed.
   Status Remove(const std::vector<RowPos>& victims, Change* change);
+  // Takes a planned change into the group: its block images and header are
+  // what the chain holds from now on.
+  void Stage(Change&& change);
+  // Blocks the group changed.
+  size_t staged_blocks() const { return staged_.size(); }
+  bool staged() const { return !staged_.empty(); }
 
-  // Appends the change's writes, as file number `file` of the change, with
-  // the bytes they replace.
-  void AddWrites(const Change& change, int file, std::vector<FileWrite>* writes) const;
-  // Takes the header and the block images of a change that has been
-  // written.
-  void Commit(const Change& change);
+  // Appends the group's writes, as file number `file` of a change: the
+  // blocks to `blocks` and the header to `header`, each with the bytes the
+  // file holds; they point into the group, which must not change until
+  // the change is written.
+  void AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header) const;
+  // The group has been written: the file holds what is staged.
+  void Flushed();
 
  private:
   File* file_ = nullptr;
   std::string path_;
   TableHeader header_;
-  std::vector<uint8_t> header_bytes_;
+  std::vector<uint8_t> header_bytes_;  // as staged
+  std::vector<uint8_t> disk_header_;   // bytes 0 .. hdr::kFixedEnd as the file holds them
   uint16_t key_size_ = 0;
   // Per block (index = block number).
   std::vector<uint16_t> next_, prev_, count_;
@@ -119,6 +150,11 @@ class RecordChain {
   // Blocks window_first_ .. + window_blocks_ - 1, as the file holds them.
   mutable std::vector<uint8_t> window_;
   mutable uint32_t window_first_ = 0, window_blocks_ = 0;
+  // Blocks the group changed: as they stand and as the file holds them.
+  struct Staged {
+    std::vector<uint8_t> now, was;
+  };
+  std::map<uint16_t, Staged> staged_;
 };
 
 // The primary index of a record chain. Its entries are a function of the
@@ -151,12 +187,16 @@ class ChainIndex {
   // Plans the index's part of `change` to `data` (already removed from
   // `data` with RecordChain::Remove): counts and first keys along each
   // touched block's path to the root, or the whole index anew when blocks
-  // left the chain. Writes go to file number `file`; `*truncate` gets the
+  // left the chain. Changes nothing on failure.
+  Status Update(const RecordChain& data, const RecordChain::Change& change);
+  // Takes the planned state into the group, as RecordChain::Stage does.
+  Status Stage(const RecordChain& data);
+  bool staged() const { return whole_ || !dirty_.empty(); }
+  // Appends the group's writes as file number `file`; `*truncate` gets the
   // new length when the file is written whole.
-  Status Update(const RecordChain& data, const RecordChain::Change& change, int file,
-                std::vector<FileWrite>* writes, int64_t* truncate);
-  // Takes the new state once the change is written.
-  Status Commit(const RecordChain& data);
+  void AddWrites(int file, std::vector<FileWrite>* writes, int64_t* truncate) const;
+  // The group has been written.
+  void Flushed();
 
  private:
   Status Build(const RecordChain& data, std::vector<uint8_t>* out) const;
@@ -173,9 +213,11 @@ class ChainIndex {
   };
   std::vector<EntryRef> leaf_of_;    // by data block
   std::vector<EntryRef> parent_of_;  // by index block
-  std::vector<uint8_t> pending_;     // a whole new image, until Commit
-  std::map<uint16_t, std::vector<uint8_t>> before_;  // blocks the last Update changed, as they were
+  std::vector<uint8_t> pending_;     // a whole new image, until Stage
   bool rebuilt_ = false;             // the last Update planned pending_
+  std::vector<uint8_t> disk_;        // the file's bytes, as of the last flush
+  std::vector<uint16_t> dirty_;      // index blocks the group changed, ascending, distinct
+  bool whole_ = false;               // the group writes the whole file anew
 };
 
 }  // namespace paradox

@@ -11,40 +11,87 @@ namespace {
 struct SortKey {
   uint16_t offset;
   uint16_t size;
+  bool text;           // Alpha: the text up to its first zero byte
   const uint8_t* map;  // byte map applied before comparing, or null
   bool descending;
 };
 
+size_t TextLength(const uint8_t* p, size_t n) {
+  const void* zero = std::memchr(p, 0, n);
+  return zero == nullptr ? n : static_cast<size_t>(static_cast<const uint8_t*>(zero) - p);
+}
+
 // The stored forms of every orderable type compare correctly byte by byte
 // (numbers and dates are big-endian with the sign bit flipped; empty values
-// are all zero bytes and so come first; text is zero-padded).
+// are all zero bytes and so come first); text is compared up to its end.
 int CompareKey(const SortKey& k, const uint8_t* a, const uint8_t* b) {
   a += k.offset;
   b += k.offset;
   int c = 0;
-  if (k.map == nullptr) {
-    c = std::memcmp(a, b, k.size);
-  } else {
-    for (uint16_t i = 0; i < k.size && c == 0; ++i) c = int(k.map[a[i]]) - int(k.map[b[i]]);
+  size_t n = k.size, la = n, lb = n;
+  if (k.text) {
+    la = TextLength(a, n);
+    lb = TextLength(b, n);
+    n = std::min(la, lb);
   }
+  if (k.map == nullptr) {
+    c = std::memcmp(a, b, n);
+  } else {
+    for (size_t i = 0; i < n && c == 0; ++i) c = int(k.map[a[i]]) - int(k.map[b[i]]);
+  }
+  if (c == 0) c = la < lb ? -1 : la > lb ? 1 : 0;
   return k.descending ? -c : c;
 }
 
 // The first eight bytes of the row's key as the keys compare them, as a
-// big-endian number; shorter keys are padded with zeros.
+// big-endian number; shorter keys are padded with zeros, as is text after
+// its end.
 uint64_t KeyPrefix(const std::vector<SortKey>& keys, const uint8_t* row) {
   uint64_t v = 0;
   int have = 0;
   for (const SortKey& k : keys) {
+    bool ended = false;
     for (uint16_t i = 0; i < k.size && have < 8; ++i, ++have) {
       uint8_t b = row[k.offset + i];
-      if (k.map != nullptr) b = k.map[b];
+      ended = ended || (k.text && b == 0);
+      if (ended) b = 0;
+      else if (k.map != nullptr) b = k.map[b];
       if (k.descending) b = static_cast<uint8_t>(~b);
       v = (v << 8) | b;
     }
     if (have == 8) break;
   }
   return v << (8 * (8 - have));
+}
+
+int HighestBit(uint64_t v) {
+  int b = 63;
+  while ((v >> b) == 0) --b;
+  return b;
+}
+
+// Sorts `v` by the bits above `low_bits`, keeping the given order among
+// equal ones (least significant digit first, 11 bits a pass, passes whose
+// digit is the same everywhere skipped).
+void RadixSort(std::vector<uint64_t>* v, int low_bits) {
+  constexpr int kDigit = 11;
+  constexpr size_t kBuckets = size_t(1) << kDigit;
+  const size_t n = v->size();
+  std::vector<uint64_t> tmp(n);
+  std::vector<size_t> count(kBuckets);
+  for (int shift = low_bits; shift < 64; shift += kDigit) {
+    std::fill(count.begin(), count.end(), 0);
+    for (uint64_t x : *v) ++count[(x >> shift) & (kBuckets - 1)];
+    if (count[((*v)[0] >> shift) & (kBuckets - 1)] == n) continue;
+    size_t sum = 0;
+    for (size_t& c : count) {
+      const size_t here = c;
+      c = sum;
+      sum += here;
+    }
+    for (uint64_t x : *v) tmp[count[(x >> shift) & (kBuckets - 1)]++] = x;
+    v->swap(tmp);
+  }
 }
 
 }  // namespace
@@ -67,50 +114,75 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   }
 
   std::vector<SortKey> keys;
+  size_t key_bytes = 0;
   for (const OrderTerm& term : st.order_by) {
     int f = t.FindField(term.field);
     if (f < 0) return Status::Error(ErrorCode::kFieldNotFound, term.field);
     const Field& field = t.fields()[static_cast<size_t>(f)];
     if (IsBlobType(field.type))
       return Status::Error(ErrorCode::kNotSupported, "cannot order by blob field " + term.field);
-    const uint8_t* map = field.type == FieldType::kAlpha ? t.to1251_map() : nullptr;
-    keys.push_back(SortKey{field.offset, field.size, map, term.descending});
+    const bool text = field.type == FieldType::kAlpha;
+    keys.push_back(SortKey{field.offset, field.size, text, text ? t.to1251_map() : nullptr, term.descending});
+    key_bytes += field.size;
   }
 
-  const size_t rsize = t.header().record_size;
+  const size_t rsize = rs->rsize_ = t.header().record_size;
+  size_t n = 0;
   try {
-    // The header's count is bounded by the blocks in use, so this reserve
-    // cannot exceed what the file itself could hold.
-    rs->records_.reserve(static_cast<size_t>(t.record_count()) * rsize);
+    // The header's count is bounded by the blocks in use, so this cannot
+    // exceed what the file itself could hold.
+    rs->records_.resize(static_cast<size_t>(t.record_count()) * rsize);
     std::unique_ptr<Cursor> c = t.NewCursor();
-    for (; c->Valid(); c->Next()) rs->records_.insert(rs->records_.end(), c->record(), c->record() + rsize);
+    for (; c->Valid(); c->Next(), ++n) std::memcpy(rs->records_.data() + n * rsize, c->record(), rsize);
     PX_RETURN_IF_ERROR(c->status());
-    size_t n = rs->records_.size() / rsize;
     rs->order_.resize(n);
-    for (size_t i = 0; i < n; ++i) rs->order_[i] = static_cast<uint32_t>(i);
   } catch (const std::bad_alloc&) {
     return Status::Error(ErrorCode::kOutOfMemory, st.table);
   }
+  for (size_t i = 0; i < n; ++i) rs->order_[i] = i;
+  if (keys.empty() || n < 2) {
+    *out = std::move(rs);
+    return Status::OK();
+  }
 
-  if (!keys.empty()) {
-    // Sort on the first eight bytes of each row's key, comparing whole keys
-    // only where those are equal, and the row number last: the same order a
-    // stable sort on the whole keys would give, at a fraction of the cost.
-    const uint8_t* base = rs->records_.data();
-    size_t n = rs->order_.size();
-    std::vector<std::pair<uint64_t, uint32_t>> sorted(n);
-    for (size_t i = 0; i < n; ++i) sorted[i] = {KeyPrefix(keys, base + i * rsize), static_cast<uint32_t>(i)};
-    std::sort(sorted.begin(), sorted.end(), [&](const auto& x, const auto& y) {
-      if (x.first != y.first) return x.first < y.first;
-      const uint8_t* a = base + static_cast<size_t>(x.second) * rsize;
-      const uint8_t* b = base + static_cast<size_t>(y.second) * rsize;
+  // Each row's compact key: the bits of its first eight key bytes that
+  // differ between rows at all, above its row number. Sorting those (a
+  // stable sort) orders the rows; where two compact keys are equal and the
+  // key holds more than they do, whole keys decide, then the row number.
+  const uint8_t* base = rs->records_.data();
+  std::vector<uint64_t>& order = rs->order_;
+  const int row_bits = HighestBit(n - 1) + 1;
+  rs->row_mask_ = (uint64_t{1} << row_bits) - 1;
+  uint64_t differ = 0;
+  for (size_t i = 0; i < n; ++i) {
+    order[i] = KeyPrefix(keys, base + i * rsize);
+    differ |= order[i] ^ order[0];
+  }
+  const int top = differ == 0 ? 0 : HighestBit(differ);
+  const int kept_bits = 64 - row_bits;
+  const bool whole = key_bytes <= 8 && top < kept_bits;  // the compact keys hold every key bit
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t compact = differ == 0 ? 0 : (order[i] << (63 - top)) >> row_bits << row_bits;
+    order[i] = compact | i;
+  }
+  if (differ != 0) RadixSort(&order, row_bits);
+  if (!whole) {
+    const uint64_t mask = rs->row_mask_;
+    auto less = [&](uint64_t x, uint64_t y) {
+      const uint8_t* a = base + (x & mask) * rsize;
+      const uint8_t* b = base + (y & mask) * rsize;
       for (const SortKey& k : keys) {
         int c = CompareKey(k, a, b);
         if (c != 0) return c < 0;
       }
-      return x.second < y.second;
-    });
-    for (size_t i = 0; i < n; ++i) rs->order_[i] = sorted[i].second;
+      return (x & mask) < (y & mask);
+    };
+    for (size_t i = 0; i < n;) {
+      size_t j = i + 1;
+      while (j < n && (order[j] & ~mask) == (order[i] & ~mask)) ++j;
+      if (j - i > 1) std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j), less);
+      i = j;
+    }
   }
   *out = std::move(rs);
   return Status::OK();

@@ -14,23 +14,28 @@ class ResultSet {
  public:
   // Runs `st` (a SELECT). Fails when the table cannot be read, a named field
   // does not exist (kFieldNotFound), or an ORDER BY field is a blob.
-  // Text orders by its Windows-1251 bytes; empty values come first; rows
-  // equal in every ORDER BY field keep the table's order.
+  // Text (up to its first zero byte) orders by its Windows-1251 bytes;
+  // empty values come first; rows equal in every ORDER BY field keep the
+  // table's order. The result holds every row's bytes, read once; the rows
+  // are put in order by compact keys, whole values compared only where
+  // those are equal.
   static Status Run(FileSystem* fs, const Statement& st, std::unique_ptr<ResultSet>* out);
 
   const Table& table() const { return *table_; }
   size_t size() const { return order_.size(); }
   // The i-th record of the result.
-  const uint8_t* record(size_t i) const {
-    return records_.data() + static_cast<size_t>(order_[i]) * table_->header().record_size;
-  }
+  const uint8_t* record(size_t i) const { return records_.data() + static_cast<size_t>(order_[i] & row_mask_) * rsize_; }
   // Table field numbers of the result's columns, in order.
   const std::vector<int>& columns() const { return columns_; }
 
  private:
   std::unique_ptr<Table> table_;
   std::vector<uint8_t> records_;
-  std::vector<uint32_t> order_;
+  size_t rsize_ = 0;
+  // Row numbers in result order, each in the low bits under the row's
+  // compact key.
+  std::vector<uint64_t> order_;
+  uint64_t row_mask_ = ~uint64_t{0};
   std::vector<int> columns_;
 };
 

@@ -4,10 +4,12 @@
 #include <cctype>
 #include <cstring>
 
+#include "paradox/ascii.h"
 #include "paradox/blob.h"
 #include "paradox/bytes.h"
 #include "paradox/codepage.h"
 #include "paradox/journal.h"
+#include "paradox/table_editor.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -15,12 +17,6 @@ namespace paradox {
 namespace {
 
 constexpr size_t kReadAhead = 1024 * 1024;
-
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
 
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
@@ -30,14 +26,14 @@ CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
   std::string dir, name;
   SplitPath(path, &dir, &name);
   size_t dot = name.rfind('.');
-  std::string stem = Lower(dot == std::string::npos ? name : name.substr(0, dot));
+  std::string stem = LowerAscii(dot == std::string::npos ? name : name.substr(0, dot));
   std::vector<std::string> names;
   if (!fs->ListDir(dir, &names).ok()) return c;
   std::sort(names.begin(), names.end());
   for (const std::string& n : names) {
     size_t d = n.rfind('.');
-    if (d == std::string::npos || Lower(n.substr(0, d)) != stem) continue;
-    std::string ext = Lower(n.substr(d + 1));
+    if (d == std::string::npos || LowerAscii(n.substr(0, d)) != stem) continue;
+    std::string ext = LowerAscii(n.substr(d + 1));
     std::string full = JoinPath(dir, n);
     if (ext == "px") c.primary_index = full;
     else if (ext == "mb") c.blobs = full;
@@ -54,32 +50,42 @@ CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
 
 Table::~Table() = default;
 
+Status Table::OpenData() {
+  // Deletions gathered by an editor of this process go to the file first,
+  // and a change cut short is undone, before anyone reads the table.
+  FlushPendingGroups();
+  if (JournalIsHot(fs_, path_)) {
+    bool undone = false;
+    Status rs = RecoverJournal(fs_, path_, &undone);
+    if (!rs.ok())
+      return Status::Error(rs.code(), path_).With("an interrupted change could not be undone").With(rs.ToString());
+  }
+  PX_RETURN_IF_ERROR(fs_->Open(path_, OpenMode::kRead, &file_));
+  reader_ = file_.get();
+  PX_RETURN_IF_ERROR(file_->Size(&file_size_));
+  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(file_size_, 65536)));
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(file_->Read(0, head.size(), head.data(), &got));
+  head.resize(got);
+  TableHeader h;
+  Status st = ParseHeader(head, file_size_, &h);
+  if (!st.ok()) return st.With(path_);
+  if (h.file_type != FileType::kKeyedTable && h.file_type != FileType::kTable)
+    return Status::Error(ErrorCode::kNotATable, path_ + " is an index file, not a table");
+  if (h.encrypted) return Status::Error(ErrorCode::kEncrypted, path_);
+  if (!header_.fields.empty() && h.record_size != header_.record_size)
+    return Status::Error(ErrorCode::kNotSupported, path_).With("the table's structure changed while it was open");
+  header_ = std::move(h);
+  return Status::OK();
+}
+
 Status Table::Open(FileSystem* fs, const std::string& path, const OpenOptions& options,
                    std::unique_ptr<Table>* out) {
   std::unique_ptr<Table> t(new Table);
   t->fs_ = fs;
   t->path_ = path;
-  // A change cut short is undone before anyone reads the table.
-  if (JournalIsHot(fs, path)) {
-    bool undone = false;
-    Status rs = RecoverJournal(fs, path, &undone);
-    if (!rs.ok())
-      return Status::Error(rs.code(), path).With("an interrupted change could not be undone").With(rs.ToString());
-  }
-  PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kRead, &t->file_));
-  t->reader_ = t->file_.get();
-  PX_RETURN_IF_ERROR(t->file_->Size(&t->file_size_));
-
-  std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(t->file_size_, 65536)));
-  size_t got = 0;
-  PX_RETURN_IF_ERROR(t->file_->Read(0, head.size(), head.data(), &got));
-  head.resize(got);
-  Status st = ParseHeader(head, t->file_size_, &t->header_);
-  if (!st.ok()) return st.With(path);
+  PX_RETURN_IF_ERROR(t->OpenData());
   const TableHeader& h = t->header_;
-  if (h.file_type != FileType::kKeyedTable && h.file_type != FileType::kTable)
-    return Status::Error(ErrorCode::kNotATable, path + " is an index file, not a table");
-  if (h.encrypted) return Status::Error(ErrorCode::kEncrypted, path);
 
   t->companions_ = FindCompanions(fs, path);
   t->text_code_page_ = options.code_page != 0 ? options.code_page
@@ -165,9 +171,8 @@ Status Table::ReadThrough(File* data, File* blobs, const TableHeader& header, ui
 
 Status Table::ReopenFiles() {
   blobs_.reset();
-  PX_RETURN_IF_ERROR(fs_->Open(path_, OpenMode::kRead, &file_));
-  reader_ = file_.get();
-  PX_RETURN_IF_ERROR(file_->Size(&file_size_));
+  reader_ = nullptr;
+  PX_RETURN_IF_ERROR(OpenData());
   if (!companions_.blobs.empty()) {
     std::unique_ptr<File> mb;
     if (fs_->Open(companions_.blobs, OpenMode::kRead, &mb).ok()) blobs_ = std::make_unique<BlobFile>(std::move(mb));
@@ -185,6 +190,12 @@ void Cursor::Fail(ErrorCode code, const std::string& why) {
 }
 
 Status Cursor::Load(uint16_t b, const uint8_t** data) {
+  if (source_) {
+    if (const uint8_t* there = source_(b)) {
+      *data = there;
+      return Status::OK();
+    }
+  }
   const TableHeader& h = table_->header();
   if (b < buffer_first_ || b >= buffer_first_ + buffer_blocks_) {
     uint32_t per_read = std::max<uint32_t>(1, static_cast<uint32_t>(kReadAhead / h.block_size));

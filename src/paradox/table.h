@@ -79,13 +79,17 @@ class Table {
   // handles, so the editor can hold the files alone; ReadThrough then reads
   // through the editor's handles with its header and the data file's
   // length, where known (call it again after each change); ReopenFiles
-  // takes own handles again.
+  // takes own handles again and reads the header afresh (another program,
+  // or the undoing of a change cut short, may have changed it), refusing a
+  // table whose records changed size.
   void ReleaseFiles();
   Status ReadThrough(File* data, File* blobs, const TableHeader& header, uint64_t data_size);
   Status ReopenFiles();
 
  private:
   Table() = default;
+  // Opens the data file for reading and reads its header.
+  Status OpenData();
 
   std::string path_;
   std::unique_ptr<File> file_;
@@ -128,6 +132,10 @@ class Cursor {
   // every copy.
   void Refresh(const std::vector<uint16_t>& changed, const std::function<const uint8_t*(uint16_t)>& image);
   void Forget() { buffer_blocks_ = 0; }
+  // Blocks that `source(b)` gives (non-null) are read from there, in
+  // place, before the cursor's own copies; the memory must stay as it is
+  // until the cursor moves or is told again. Null: none.
+  void SetSource(std::function<const uint8_t*(uint16_t)> source) { source_ = std::move(source); }
   // Ends the walk: the cursor stands past the last record.
   void SeekToEnd();
 
@@ -148,6 +156,7 @@ class Cursor {
   uint64_t seen_ = 0;       // records seen
   bool relaxed_ = false;    // positioned by SeekTo: no count checks at the end
   std::vector<bool> visited_;
+  std::function<const uint8_t*(uint16_t)> source_;
   // Read-ahead buffer of whole blocks starting at buffer_first_.
   std::vector<uint8_t> buffer_;
   uint16_t buffer_first_ = 0;

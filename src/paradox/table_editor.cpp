@@ -4,19 +4,16 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <mutex>
 
+#include "paradox/ascii.h"
 #include "paradox/bytes.h"
 #include "paradox/journal.h"
+#include "paradox/key_order.h"
 
 namespace paradox {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 Status Refuse(const std::string& path, const std::string& why) {
   return Status::Error(ErrorCode::kNotSupported, why).With(path);
@@ -49,13 +46,71 @@ bool IsLockFile(const std::string& lower_name, const std::string& lower_stem) {
   return lower_name == "pdoxusrs.lck" || lower_name == "paradox.lck" || lower_name == lower_stem + ".lck";
 }
 
+// Editors that hold a gathered group, to be written before anyone reads
+// their tables through another handle.
+std::mutex g_groups_mutex;
+std::vector<TableEditor*> g_groups;
+
+void Register(TableEditor* e) {
+  std::lock_guard<std::mutex> lock(g_groups_mutex);
+  if (std::find(g_groups.begin(), g_groups.end(), e) == g_groups.end()) g_groups.push_back(e);
+}
+
+void Unregister(TableEditor* e) {
+  std::lock_guard<std::mutex> lock(g_groups_mutex);
+  g_groups.erase(std::remove(g_groups.begin(), g_groups.end(), e), g_groups.end());
+}
+
 }  // namespace
 
+void FlushPendingGroups() {
+  std::vector<TableEditor*> editors;
+  {
+    std::lock_guard<std::mutex> lock(g_groups_mutex);
+    editors = g_groups;
+  }
+  for (TableEditor* e : editors) (void)e->Flush();
+}
+
+// The data file as the editor shows it: the file's bytes with the gathered
+// group laid over them. Only read.
+class TableEditor::GroupView : public File {
+ public:
+  explicit GroupView(const TableEditor* e) : e_(e) {}
+  Status Read(uint64_t offset, size_t n, uint8_t* out, size_t* got) override {
+    PX_RETURN_IF_ERROR(e_->db_file_->Read(offset, n, out, got));
+    e_->db_.Overlay(offset, *got, out);
+    return Status::OK();
+  }
+  Status Size(uint64_t* size) override {
+    if (e_->db_size_ != kUnknownSize) {
+      *size = e_->db_size_;
+      return Status::OK();
+    }
+    return e_->db_file_->Size(size);
+  }
+  Status Write(uint64_t, const uint8_t*, size_t) override { return Status::Error(ErrorCode::kReadOnly); }
+  Status Truncate(uint64_t) override { return Status::Error(ErrorCode::kReadOnly); }
+  Status Sync() override { return Status::OK(); }
+
+ private:
+  const TableEditor* e_;
+};
+
+TableEditor::TableEditor() : view_(std::make_unique<GroupView>(this)) {}
+
 TableEditor::~TableEditor() {
+  // A group not written is dropped: the files keep what they held before
+  // it, as after a crash.
+  Unregister(this);
   if (journal_) {
     journal_.reset();
     // A cleared journal has nothing to undo; leave no file behind.
-    if (!broken_) (void)fs_->Remove(JournalPath(db_path_));
+    if (state_ != State::kBroken && fs_->Remove(JournalPath(db_path_)).ok()) {
+      std::string dir, name;
+      SplitPath(db_path_, &dir, &name);
+      (void)fs_->SyncDir(dir);
+    }
   }
 }
 
@@ -66,6 +121,7 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   std::string dir;
   SplitPath(db_path, &dir, &e->db_name_);
 
+  FlushPendingGroups();
   bool undone = false;
   PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, &undone));
 
@@ -74,9 +130,9 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   std::vector<std::string> names;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
   std::sort(names.begin(), names.end());
-  std::string stem = Lower(e->db_name_.substr(0, e->db_name_.rfind('.')));
+  std::string stem = LowerAscii(e->db_name_.substr(0, e->db_name_.rfind('.')));
   for (const std::string& n : names) {
-    if (!IsLockFile(Lower(n), stem)) continue;
+    if (!IsLockFile(LowerAscii(n), stem)) continue;
     std::unique_ptr<File> lock;
     Status st = fs->Open(JoinPath(dir, n), OpenMode::kExclusive, &lock);
     if (st.code() == ErrorCode::kTableBusy)
@@ -105,7 +161,7 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   // changing; the rest are held so no one changes them meanwhile.
   std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02", "g0" -> (.Xnn, .Ynn)
   for (const std::string& n : names) {
-    std::string ln = Lower(n);
+    std::string ln = LowerAscii(n);
     size_t dot = ln.rfind('.');
     if (dot == std::string::npos || ln.substr(0, dot) != stem || n == e->db_name_) continue;
     std::string ext = ln.substr(dot + 1);
@@ -143,6 +199,8 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   }
 
   PX_RETURN_IF_ERROR(e->db_.Load(e->db_file_.get(), db_path, h, head));
+  // Records out of their key order: a table the engine does not understand.
+  if (h.keyed()) PX_RETURN_IF_ERROR(CheckChainKeyOrder(e->db_, false));
 
   // Secondary indexes find a row's entry by the table's key, which an
   // unkeyed table does not have; and each half of an index needs the other.
@@ -167,19 +225,24 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
 
   // Everything checks; only now is anything written. An index that is
   // missing or not exact is rebuilt from its data file before any change.
+  bool px_created = false;
   if (h.keyed() && e->px_name_.empty()) {
     e->px_name_ = e->db_name_.substr(0, e->db_name_.rfind('.')) + ".PX";
     std::string path = JoinPath(dir, e->px_name_);
     PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kCreate, &e->px_file_));
     e->px_.Init(e->px_file_.get(), path, e->px_name_, FileType::kPrimaryIndex, {});
+    px_created = true;
   }
   if (h.keyed() && !px_exact) PX_RETURN_IF_ERROR(e->px_.Rebuild(e->db_));
+  if (px_created) PX_RETURN_IF_ERROR(fs->SyncDir(dir));
   for (auto& s : e->secondary_)
     if (!s->y_exact) PX_RETURN_IF_ERROR(s->y.Rebuild(s->x));
 
   std::string jpath = JournalPath(db_path);
   st = fs->Open(jpath, OpenMode::kCreate, &e->journal_);
   if (!st.ok()) return st;
+  // The journal's entry in the folder is on disk before it protects anything.
+  PX_RETURN_IF_ERROR(fs->SyncDir(dir));
   *out = std::move(e);
   return Status::OK();
 }
@@ -197,7 +260,7 @@ Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_n
   auto refuse = [&](const std::string& name, const std::string& why) { return Refuse(db_path_, name + ": " + why); };
   PX_RETURN_IF_ERROR(fs_->Open(xp, OpenMode::kExclusive, &s->x_file));
   PX_RETURN_IF_ERROR(fs_->Open(yp, OpenMode::kExclusive, &s->y_file));
-  const bool composite = Lower(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
+  const bool composite = LowerAscii(x_name.substr(x_name.rfind('.') + 2, 1)) == "g";
 
   uint64_t size = 0;
   std::vector<uint8_t> head;
@@ -233,6 +296,7 @@ Status TableEditor::OpenSecondary(const std::string& dir, const std::string& x_n
                               std::to_string(th.num_records) + " rows");
   head.resize(xh.header_size);
   PX_RETURN_IF_ERROR(s->x.Load(s->x_file.get(), xp, xh, head));
+  PX_RETURN_IF_ERROR(CheckChainKeyOrder(s->x, true));
   s->key_at = xh.fields[nsec].offset;
 
   std::vector<uint8_t> ybytes;
@@ -397,8 +461,9 @@ Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view
   return Status::OK();
 }
 
-Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* after) {
-  if (broken_) return Status::Error(ErrorCode::kIoError, "an earlier change failed; reopen the table").With(db_path_);
+Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
+  if (state_ != State::kReady)
+    return Status::Error(ErrorCode::kIoError, "an earlier change failed; reopen the table").With(db_path_);
   const TableHeader& h = db_.header();
   const RowPos first = victims.empty() ? RowPos{} : victims[0];
   std::sort(victims.begin(), victims.end());
@@ -410,50 +475,45 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
   if (victims.empty()) return Status::OK();
 
   // The links change in place: should anything fail from here on, the
-  // editor is marked broken and must be reopened, which reads them afresh.
-  broken_ = true;
-  PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
+  // editor takes no further deletion (what it gathered before stays whole,
+  // unless the deletion had taken blocks from it already).
+  state_ = State::kStale;
+  failure_ = Status::Error(ErrorCode::kIoError, "a deletion could not be planned; reopen the table").With(db_path_);
   RecordChain::Change dbc;
+  std::vector<std::string_view> keys;
+  std::vector<RecordChain::Change> xc(secondary_.size());
   // The table's key of every victim, taken before the records go: the
   // secondary indexes find their entries by it.
-  const uint16_t ks = db_.key_size();
   std::string victim_keys;
-  if (!secondary_.empty()) {
-    victim_keys.reserve(victims.size() * ks);
-    for (const RowPos& v : victims) {
-      std::vector<uint8_t>* blk = nullptr;
-      PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
-      victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
+  Status planned = [&]() -> Status {
+    PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
+    const uint16_t ks = db_.key_size();
+    if (!secondary_.empty()) {
+      victim_keys.reserve(victims.size() * ks);
+      for (const RowPos& v : victims) {
+        std::vector<uint8_t>* blk = nullptr;
+        PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
+        victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
+      }
     }
+    PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
+    if (h.keyed()) PX_RETURN_IF_ERROR(px_.Update(db_, dbc));
+    for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
+    for (size_t i = 0; i < secondary_.size(); ++i) {
+      PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
+      PX_RETURN_IF_ERROR(secondary_[i]->y.Update(secondary_[i]->x, xc[i]));
+    }
+    return Status::OK();
+  }();
+  if (!planned.ok()) {
+    bool took = dbc.took_staged;
+    for (const auto& c : xc) took = took || c.took_staged;
+    if (took) {
+      state_ = State::kBroken;
+      failure_ = Status(planned).With("the last " + std::to_string(group_rows_) + " deletions were not written");
+    }
+    return planned;
   }
-  PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
-
-  std::vector<ChangeFile> files = {{db_name_, db_file_.get(), &db_size_}};
-  std::vector<int64_t> truncate = {-1};
-  std::vector<FileWrite> writes;
-  db_.AddWrites(dbc, 0, &writes);
-  if (h.keyed()) {
-    files.push_back({px_name_, px_file_.get(), &px_size_});
-    truncate.push_back(-1);
-    PX_RETURN_IF_ERROR(px_.Update(db_, dbc, 1, &writes, &truncate.back()));
-  }
-  std::vector<std::string_view> keys;
-  for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
-  std::vector<RecordChain::Change> xc(secondary_.size());
-  for (size_t i = 0; i < secondary_.size(); ++i) {
-    Secondary& s = *secondary_[i];
-    PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
-    const int xf = static_cast<int>(files.size());
-    files.push_back({s.x_name, s.x_file.get(), &s.x_size});
-    files.push_back({s.y_name, s.y_file.get(), &s.y_size});
-    truncate.push_back(-1);
-    truncate.push_back(-1);
-    s.x.AddWrites(xc[i], xf, &writes);
-    PX_RETURN_IF_ERROR(s.y.Update(s.x, xc[i], xf + 1, &writes, &truncate.back()));
-  }
-
-  Status st = ApplyChange(journal_.get(), files, writes, truncate, sync);
-  if (!st.ok()) return st.With(db_path_);
   changed_.clear();
   for (const auto& [b, unused] : dbc.blocks) changed_.push_back(b);
 
@@ -492,16 +552,83 @@ Status TableEditor::Delete(std::vector<RowPos> victims, bool sync, AfterDelete* 
     }
   }
 
-  // The files are written: take the new state.
-  db_.Commit(dbc);
-  if (h.keyed()) PX_RETURN_IF_ERROR(px_.Commit(db_));
-  for (size_t i = 0; i < secondary_.size(); ++i) {
-    secondary_[i]->x.Commit(xc[i]);
-    PX_RETURN_IF_ERROR(secondary_[i]->y.Commit(secondary_[i]->x));
+  // Planned whole: it joins the group. An index that fails to take its
+  // part leaves a group that cannot be written whole.
+  db_.Stage(std::move(dbc));
+  Status staged = h.keyed() ? px_.Stage(db_) : Status::OK();
+  for (size_t i = 0; i < secondary_.size() && staged.ok(); ++i) {
+    secondary_[i]->x.Stage(std::move(xc[i]));
+    staged = secondary_[i]->y.Stage(secondary_[i]->x);
+  }
+  if (!staged.ok()) {
+    state_ = State::kBroken;
+    failure_ = staged;
+    return staged;
   }
   // The deleted rows' keys stay in key_bytes_, unused.
   for (std::string_view key : keys) row_of_key_.erase(key);
-  broken_ = false;
+  group_rows_ += static_cast<uint32_t>(victims.size());
+  Register(this);
+  state_ = State::kReady;
+  failure_ = Status::OK();
+  return Status::OK();
+}
+
+size_t TableEditor::group_bytes() const {
+  size_t n = db_.staged_blocks() * db_.header().block_size;
+  for (const auto& s : secondary_) n += s->x.staged_blocks() * s->x.header().block_size;
+  return n;
+}
+
+Status TableEditor::Flush() {
+  if (state_ == State::kBroken) return failure_;
+  const bool keyed = db_.header().keyed();
+  bool any = db_.staged() || (keyed && px_.staged());
+  for (const auto& s : secondary_) any = any || s->x.staged() || s->y.staged();
+  if (!any) {
+    Unregister(this);
+    group_rows_ = 0;
+    return Status::OK();
+  }
+  // Blocks first, headers last, the table's header the very last: the
+  // files disagree only while these writes go out.
+  std::vector<ChangeFile> files = {{db_name_, db_file_.get(), &db_size_}};
+  std::vector<int64_t> truncate = {-1};
+  std::vector<FileWrite> writes, headers;
+  std::vector<FileWrite> table_header;
+  db_.AddWrites(0, &writes, &table_header);
+  for (auto& s : secondary_) {
+    const int xf = static_cast<int>(files.size());
+    files.push_back({s->x_name, s->x_file.get(), &s->x_size});
+    files.push_back({s->y_name, s->y_file.get(), &s->y_size});
+    truncate.push_back(-1);
+    truncate.push_back(-1);
+    s->x.AddWrites(xf, &writes, &headers);
+    s->y.AddWrites(xf + 1, &writes, &truncate.back());
+  }
+  if (keyed) {
+    files.push_back({px_name_, px_file_.get(), &px_size_});
+    truncate.push_back(-1);
+    px_.AddWrites(static_cast<int>(files.size()) - 1, &writes, &truncate.back());
+  }
+  for (FileWrite& w : headers) writes.push_back(std::move(w));
+  for (FileWrite& w : table_header) writes.push_back(std::move(w));
+
+  Unregister(this);
+  Status st = ApplyChange(journal_.get(), files, writes, truncate, &journal_buffer_);
+  if (!st.ok()) {
+    state_ = State::kBroken;
+    failure_ = st.With(db_path_).With("the last " + std::to_string(group_rows_) + " deletions were not written");
+    return failure_;
+  }
+  db_.Flushed();
+  if (keyed) px_.Flushed();
+  for (auto& s : secondary_) {
+    s->x.Flushed();
+    s->y.Flushed();
+  }
+  group_rows_ = 0;
+  if (on_flushed_) on_flushed_();
   return Status::OK();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,20 +50,42 @@ class TableEditor {
   ~TableEditor();
 
   const TableHeader& header() const { return db_.header(); }
-  // The data file and the blob file (or null), open for reading through
-  // the editor's handles.
-  File* data_file() const { return db_file_.get(); }
+  // The data file as it stands, the gathered group included (a read-only
+  // view), and the blob file (or null), for reading through the editor's
+  // handles.
+  File* data_file() const { return view_.get(); }
   uint64_t data_size() const { return db_size_; }
   File* blob_file() const { return mb_.get(); }
   const std::string& path() const { return db_path_; }
 
-  // Deletes the records at `victims` as one change: after it returns OK the
-  // records are gone from the data file and their entries from every
-  // secondary index; after an error nothing has changed (and the editor
-  // must be reopened). With `sync` the change is forced to stable
-  // storage. `after`, when given, tells where a walk standing on
-  // `victims[0]` goes on.
-  Status Delete(std::vector<RowPos> victims, bool sync, AfterDelete* after);
+  // Deletes the records at `victims`: after it returns OK the records are
+  // gone from the table as this editor shows it (header, blocks, indexes),
+  // gathered with the deletions before it into one group that Flush writes
+  // to the files. After an error this deletion has not happened; the group
+  // gathered before it may still be written with Flush, but the editor
+  // takes no further deletion and must be reopened. `after`, when given,
+  // tells where a walk standing on `victims[0]` goes on.
+  Status Delete(std::vector<RowPos> victims, AfterDelete* after);
+  // Writes the gathered group as one journaled change, forced to stable
+  // storage (see ApplyChange): afterwards the files hold every deletion
+  // made so far. Writes nothing when nothing is gathered. After an error
+  // the files are as they were before the group (or, when even putting
+  // them back failed, the journal undoes the group at the next open) and
+  // the editor is of no further use.
+  Status Flush();
+  // Block `b` as the gathered group holds it, or null when the group did
+  // not change it; the memory stays until the block changes again or the
+  // group is written.
+  const uint8_t* GroupBlock(uint16_t b) const { return db_.StagedImage(b); }
+  // Called after each group is written (by Flush or by FlushPendingGroups).
+  void OnFlushed(std::function<void()> call) { on_flushed_ = std::move(call); }
+  // Rows deleted in the gathered group, and the bytes of blocks it writes.
+  uint32_t group_rows() const { return group_rows_; }
+  size_t group_bytes() const;
+  // True once the editor takes no further deletions (an error happened).
+  bool broken() const { return state_ != State::kReady; }
+  // The error that made the editor unusable, or OK.
+  const Status& failure() const { return failure_; }
 
   // The records of the chain in order, for statements: calls `visit` with
   // each record's position and bytes until it returns false.
@@ -76,7 +99,7 @@ class TableEditor {
   Status Block(uint16_t b, const uint8_t** out) const { return db_.Block(b, out); }
   // Chain links and record counts as they stand.
   uint16_t next_block(uint16_t b) const { return db_.next(b); }
-  // The data blocks the last change wrote, and what they hold now (null
+  // The data blocks the last deletion changed, and what they hold now (null
   // for a block the editor no longer keeps).
   const std::vector<uint16_t>& changed_blocks() const { return changed_; }
   const uint8_t* BlockImage(uint16_t b) const { return db_.Kept(b); }
@@ -97,7 +120,10 @@ class TableEditor {
     uint16_t key_at = 0;  // where the table's key starts in an .Xnn record
   };
 
-  TableEditor() = default;
+  enum class State { kReady, kStale, kBroken };
+  class GroupView;
+
+  TableEditor();
   Status OpenSecondary(const std::string& dir, const std::string& x_name, const std::string& y_name);
   Status MapSecondaryRows();
   Status DeleteSecondary(size_t i, const std::vector<std::string_view>& keys, const RecordChain::Change& db_change,
@@ -120,23 +146,34 @@ class TableEditor {
   std::unordered_map<std::string_view, uint32_t> row_of_key_;
   std::vector<uint16_t> entry_block_;
   std::vector<uint16_t> changed_;
-  bool broken_ = false;
+  std::unique_ptr<File> view_;
+  State state_ = State::kReady;
+  Status failure_;
+  uint32_t group_rows_ = 0;
+  std::vector<uint8_t> journal_buffer_;  // kept from one group to the next
+  std::function<void()> on_flushed_;
 };
 
+// Writes the groups every editor of this process has gathered: called
+// before the table is read through another handle (a reader, a checker or
+// another editor), so that what is read is what the data sets show. Errors
+// reach the editors' own users (see TableEditor::failure).
+void FlushPendingGroups();
+
 // After the editor took the files of `table` (see Table::ReleaseFiles) and
-// after each change it made: reads `table` through the editor's handles
+// after each deletion it made: reads `table` through the editor's view
 // and, when given, refreshes `cursor`'s copies of the blocks the last
-// change wrote.
+// deletion changed.
 Status FollowEditor(const TableEditor& editor, Table* table, Cursor* cursor);
 
 template <typename Visit>
 Status TableEditor::ForEachRecord(Visit visit) {
-  std::vector<uint8_t> block;
   for (uint16_t b = db_.header().first_block; b != 0; b = db_.next(b)) {
     if (db_.count(b) == 0) continue;
-    PX_RETURN_IF_ERROR(db_.ReadBlock(b, &block));
+    const uint8_t* block = nullptr;
+    PX_RETURN_IF_ERROR(db_.Block(b, &block));
     for (uint32_t s = 0; s < db_.count(b); ++s)
-      if (!visit(RowPos{b, s}, block.data() + 6 + size_t(s) * db_.header().record_size)) return Status::OK();
+      if (!visit(RowPos{b, s}, block + 6 + size_t(s) * db_.header().record_size)) return Status::OK();
   }
   return Status::OK();
 }

@@ -1,5 +1,7 @@
 #include "paradox/table_writer.h"
 
+#include "paradox/ascii.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -23,20 +25,15 @@ constexpr uint32_t kKeyedWorkspace = 0x0B7F0000;
 
 Status Refuse(const std::string& why) { return Status::Error(ErrorCode::kNotSupported, why); }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // True when `dir` holds `name` under any letter case: tables are shared with
 // Windows, where AdvBlock.PX and ADVBLOCK.px are the same file.
 bool ExistsAnyCase(FileSystem* fs, const std::string& dir, const std::string& name) {
   if (fs->FileExists(JoinPath(dir, name))) return true;
   std::vector<std::string> names;
   if (!fs->ListDir(dir, &names).ok()) return false;
-  std::string want = Lower(name);
+  std::string want = LowerAscii(name);
   for (const std::string& n : names)
-    if (Lower(n) == want) return true;
+    if (LowerAscii(n) == want) return true;
   return false;
 }
 
@@ -62,7 +59,7 @@ Status MakeFields(const std::vector<FieldDef>& wanted, std::vector<Field>* out) 
     std::string what = "field " + std::to_string(i + 1) + " (" + s.name + "): ";
     if (s.name.empty() || s.name.find('\0') != std::string::npos) return Refuse(what + "bad name");
     for (size_t j = 0; j < i; ++j)
-      if (Lower(wanted[j].name) == Lower(s.name)) return Refuse(what + "name used twice");
+      if (LowerAscii(wanted[j].name) == LowerAscii(s.name)) return Refuse(what + "name used twice");
     if (!IsKnownFieldType(static_cast<uint8_t>(s.type))) return Refuse(what + "unknown type");
     if (IsBlobType(s.type)) return Refuse(what + "blob fields need a .MB file, which is not written");
     uint16_t size = StoredFieldSize(s.type, s.size);

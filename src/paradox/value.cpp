@@ -1,40 +1,13 @@
 #include "paradox/value.h"
 
+#include <cstring>
+
 #include <cmath>
 #include <cstdio>
 
 #include "paradox/bytes.h"
 
 namespace paradox {
-
-bool IsNull(const Field& f, const uint8_t* record) {
-  const uint8_t* p = record + f.offset;
-  switch (f.type) {
-    case FieldType::kAlpha:
-    case FieldType::kBcd:
-      return p[0] == 0;
-    case FieldType::kMemo: case FieldType::kBlob: case FieldType::kFmtMemo:
-    case FieldType::kOle: case FieldType::kGraphic:
-      return LoadLE32(p + f.size - 6) == 0;
-    default:
-      return AllZero(p, f.size);
-  }
-}
-
-int32_t GetInt(const Field& f, const uint8_t* record) {
-  const uint8_t* p = record + f.offset;
-  switch (f.type) {
-    case FieldType::kShort:
-      return AllZero(p, 2) ? 0 : DecodeFlippedInt(p, 2);
-    case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kDate:
-    case FieldType::kTime:
-      return AllZero(p, 4) ? 0 : DecodeFlippedInt(p, 4);
-    case FieldType::kLogical:
-      return p[0] == 0x81 ? 1 : 0;
-    default:
-      return 0;
-  }
-}
 
 double GetDouble(const Field& f, const uint8_t* record) {
   const uint8_t* p = record + f.offset;
@@ -48,9 +21,8 @@ double GetDouble(const Field& f, const uint8_t* record) {
 
 std::string_view GetAlpha(const Field& f, const uint8_t* record) {
   const char* p = reinterpret_cast<const char*>(record + f.offset);
-  size_t n = 0;
-  while (n < f.size && p[n] != 0) ++n;
-  return std::string_view(p, n);
+  const void* end = std::memchr(p, 0, f.size);
+  return std::string_view(p, end == nullptr ? f.size : static_cast<size_t>(static_cast<const char*>(end) - p));
 }
 
 bool GetBcd(const Field& f, const uint8_t* record, std::string* out) {

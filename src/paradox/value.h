@@ -5,17 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "paradox/bytes.h"
 #include "paradox/field.h"
 
 namespace paradox {
 
 // True when the field holds no value. Alpha: first byte 0; BCD: first byte
-// 0; blobs: length 0; everything else: all bytes 0.
-bool IsNull(const Field& f, const uint8_t* record);
+// 0; blobs: length 0; everything else: all bytes 0. (Inline: every row
+// read asks it of several fields.)
+inline bool IsNull(const Field& f, const uint8_t* record);
 
 // Short, Long, AutoInc (sign-extended), Logical (0 or 1), Date (day number,
 // day 1 = 0001-01-01), Time (milliseconds since midnight). 0 when empty.
-int32_t GetInt(const Field& f, const uint8_t* record);
+inline int32_t GetInt(const Field& f, const uint8_t* record);
 // Number, Money, Timestamp (milliseconds, day 1 = 0001-01-01). 0 when empty.
 double GetDouble(const Field& f, const uint8_t* record);
 // Alpha bytes up to the first zero byte, in the table's code page.
@@ -46,5 +48,35 @@ constexpr int64_t kDateTimeEpochDay = 693594;
 std::string FormatDate(int64_t day);
 std::string FormatTime(int64_t ms);
 std::string FormatTimestamp(double ms);
+
+
+inline bool IsNull(const Field& f, const uint8_t* record) {
+  const uint8_t* p = record + f.offset;
+  switch (f.type) {
+    case FieldType::kAlpha:
+    case FieldType::kBcd:
+      return p[0] == 0;
+    case FieldType::kMemo: case FieldType::kBlob: case FieldType::kFmtMemo:
+    case FieldType::kOle: case FieldType::kGraphic:
+      return LoadLE32(p + f.size - 6) == 0;
+    default:
+      return AllZero(p, f.size);
+  }
+}
+
+inline int32_t GetInt(const Field& f, const uint8_t* record) {
+  const uint8_t* p = record + f.offset;
+  switch (f.type) {
+    case FieldType::kShort:
+      return AllZero(p, 2) ? 0 : DecodeFlippedInt(p, 2);
+    case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kDate:
+    case FieldType::kTime:
+      return AllZero(p, 4) ? 0 : DecodeFlippedInt(p, 4);
+    case FieldType::kLogical:
+      return p[0] == 0x81 ? 1 : 0;
+    default:
+      return 0;
+  }
+}
 
 }  // namespace paradox

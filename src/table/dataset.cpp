@@ -1,5 +1,6 @@
 #include "table/dataset.h"
 
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -32,17 +33,24 @@ constexpr double kMsPerDay = 86400000.0;
 // TField
 
 TField::TField(const TDataSet* owner, const paradox::Table* table, int index)
-    : owner_(owner), table_(table), index_(index), name_(table->fields()[static_cast<size_t>(index)].name) {}
+    : owner_(owner),
+      table_(table),
+      index_(index),
+      name_(table->fields()[static_cast<size_t>(index)].name),
+      meta_(std::make_unique<paradox::Field>(table->fields()[static_cast<size_t>(index)])) {}
+
+TField::~TField() = default;
 
 const uint8_t* TField::Record() const { return owner_->CurrentRecord(); }
 
 void TField::CannotRead(const char* as) const {
+  owner_->BeforeRaise();
   throw EDatabaseError::For(owner_->Name(), "Field '" + FieldName() + "' cannot be read as " + as);
 }
 
 bool TField::IsNull() const {
   const uint8_t* r = Record();
-  return r == nullptr || paradox::IsNull(table_->fields()[static_cast<size_t>(index_)], r);
+  return r == nullptr || paradox::IsNull(meta(), r);
 }
 
 std::string TField::AsString() const {
@@ -53,7 +61,7 @@ std::string TField::AsString() const {
 
 void TField::GetText(std::string* text) const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   text->clear();
   if (r == nullptr || paradox::IsNull(f, r)) return;
   if (f.type == FieldType::kAlpha) {
@@ -68,7 +76,9 @@ std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const
   switch (f.type) {
     case FieldType::kMemo: case FieldType::kFmtMemo: {
       std::string bytes;
-      Check(table_->ReadBlob(index_, r, &bytes));
+      paradox::Status st = table_->ReadBlob(index_, r, &bytes);
+      if (!st.ok()) owner_->BeforeRaise();
+      Check(st);
       table_->To1251(bytes, &out);
       return out;
     }
@@ -97,13 +107,14 @@ std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const
 
 double TField::AsDateTime() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   switch (f.type) {
     case FieldType::kDate:
       if (r == nullptr || paradox::IsNull(f, r)) return 0;
       return static_cast<double>(paradox::GetInt(f, r) - paradox::kDateTimeEpochDay);
     case FieldType::kTime:
-      if (r == nullptr || paradox::IsNull(f, r)) return 0;
+      // An empty time reads as 0, which is what GetInt gives it.
+      if (r == nullptr) return 0;
       return paradox::GetInt(f, r) / kMsPerDay;
     case FieldType::kTimestamp:
       if (r == nullptr || paradox::IsNull(f, r)) return 0;
@@ -115,11 +126,15 @@ double TField::AsDateTime() const {
 
 int32_t TField::AsInteger() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
+  // An empty integer reads as 0, which is what GetInt gives it.
+  if (r != nullptr && (f.type == FieldType::kShort || f.type == FieldType::kLong || f.type == FieldType::kAutoInc ||
+                       f.type == FieldType::kLogical))
+    return paradox::GetInt(f, r);
   bool null = r == nullptr || paradox::IsNull(f, r);
   switch (f.type) {
     case FieldType::kShort: case FieldType::kLong: case FieldType::kAutoInc: case FieldType::kLogical:
-      return null ? 0 : paradox::GetInt(f, r);
+      return 0;
     case FieldType::kNumber: case FieldType::kMoney: {
       if (null) return 0;
       double d = std::nearbyint(paradox::GetDouble(f, r));
@@ -131,8 +146,10 @@ int32_t TField::AsInteger() const {
       std::string s(paradox::GetAlpha(f, r));
       char* end = nullptr;
       long long v = std::strtoll(s.c_str(), &end, 10);
-      if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+      if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX) {
+        owner_->BeforeRaise();
         throw EDatabaseError::For(owner_->Name(), "'" + s + "' is not a valid integer value");
+      }
       return static_cast<int32_t>(v);
     }
     default:
@@ -142,7 +159,7 @@ int32_t TField::AsInteger() const {
 
 double TField::AsFloat() const {
   const uint8_t* r = Record();
-  const paradox::Field& f = table_->fields()[static_cast<size_t>(index_)];
+  const paradox::Field& f = meta();
   if (r == nullptr || paradox::IsNull(f, r)) return 0;
   switch (f.type) {
     case FieldType::kNumber: case FieldType::kMoney: case FieldType::kShort: case FieldType::kLong:
@@ -166,9 +183,12 @@ void TDataSet::Open() {
 
 void TDataSet::Close() {
   if (!active_) return;
-  lookups_.clear();
-  fields_.clear();
+  // A set that cannot let go (changes it could not write) stays open as it was.
   InternalClose();
+  lookups_.clear();
+  next_lookup_ = 0;
+  fields_.clear();
+  binding_ = 0;
   active_ = false;
 }
 
@@ -194,11 +214,17 @@ static bool SameBytes(std::string_view a, std::string_view b) {
 }
 
 TField* TDataSet::FieldByName(std::string_view name) {
-  for (const auto& [given, field] : lookups_)
-    if (SameBytes(given, name)) return field;
+  const size_t n = lookups_.size();
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = next_lookup_ + k < n ? next_lookup_ + k : next_lookup_ + k - n;
+    if (!SameBytes(lookups_[i].first, name)) continue;
+    next_lookup_ = i + 1 == n ? 0 : i + 1;
+    return lookups_[i].second;
+  }
   for (auto& f : fields_) {
     if (SameIgnoringCase(f->FieldName(), name)) {
       lookups_.emplace_back(std::string(name), f.get());
+      next_lookup_ = 0;
       return f.get();
     }
   }
@@ -206,12 +232,19 @@ TField* TDataSet::FieldByName(std::string_view name) {
 }
 
 void TDataSet::BindFields(const paradox::Table* table, const std::vector<int>& columns) {
+  // Every binding of every set gets a number of its own.
+  static std::atomic<uint64_t> next_binding{0};
+  binding_ = ++next_binding;
   fields_.clear();
   lookups_.clear();
+  next_lookup_ = 0;
   for (int c : columns) fields_.push_back(std::make_unique<TField>(this, table, c));
 }
 
-void TDataSet::RaiseError(const std::string& text) const { throw EDatabaseError::For(name_, text); }
+void TDataSet::RaiseError(const std::string& text) const {
+  BeforeRaise();
+  throw EDatabaseError::For(name_, text);
+}
 
 void TDataSet::CheckActive() const {
   if (!active_) RaiseError("Cannot perform this operation on a closed dataset");

@@ -22,6 +22,7 @@ class TDataSet;
 class TField {
  public:
   TField(const TDataSet* owner, const paradox::Table* table, int index);
+  ~TField();
 
   const std::string& FieldName() const { return name_; }
   bool IsNull() const;
@@ -44,6 +45,9 @@ class TField {
   const paradox::Table* table_;
   int index_;
   std::string name_;
+  // The field's type and place, which stay while the set is open.
+  const paradox::Field& meta() const { return *meta_; }
+  std::unique_ptr<paradox::Field> meta_;
 };
 
 class TDataSet {
@@ -71,9 +75,18 @@ class TDataSet {
   // "<Name>: Field '<name>' not found" when there is none.
   TField* FieldByName(std::string_view name);
   int FieldCount() const { return static_cast<int>(fields_.size()); }
+  // Names the fields as the set holds them now: another number whenever
+  // the set binds its fields anew (opens), 0 when closed. Callers that
+  // look the same fields up row after row may keep what they found while
+  // this stays the same.
+  uint64_t Binding() const { return binding_; }
 
   // The current row's bytes; null at the end or when closed.
   virtual const uint8_t* CurrentRecord() const = 0;
+  // Called before the set or one of its fields raises an error: a set that
+  // holds changes not yet written writes them (and raises that failure
+  // instead, should the writing fail).
+  virtual void BeforeRaise() const {}
 
  protected:
   // Subclasses open their source and bind the fields; they may raise.
@@ -91,9 +104,13 @@ class TDataSet {
   std::string name_;
   bool active_ = false;
   std::vector<std::unique_ptr<TField>> fields_;
+  uint64_t binding_ = 0;
   // Names already looked up, as given, so the passes' per-row look-ups of
-  // the same few names cost one comparison each.
+  // the same few names cost next to nothing: a caller that names the same
+  // fields in the same order each row finds each one at the first try,
+  // just after the one before.
   std::vector<std::pair<std::string, TField*>> lookups_;
+  size_t next_lookup_ = 0;
 };
 
 }  // namespace dataset

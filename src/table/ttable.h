@@ -3,15 +3,15 @@
 // the rows in the file otherwise).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "paradox/status.h"
 #include "table/dataset.h"
 
 namespace paradox {
-class Table;
-class Cursor;
-class TableEditor;
+class TableWalk;
 }
 
 namespace dataset {
@@ -26,12 +26,22 @@ class TTable : public TDataSet {
   // raises "Cannot perform this operation on an open dataset".
   void SetTableName(const std::string& name);
 
-  // Deletes the current row from the table file at once. The row that
+  // Deletes the current row. It is gone at once for the set (the row that
   // followed becomes current; after deleting the last row the row before it
   // becomes current and the set is not at its end; deleting the only row
-  // left puts the set at its end. A row the engine finds already gone counts
-  // as deleted. Engine failures raise EDBEngineError and change nothing.
+  // left puts the set at its end; the record count drops) and from the
+  // table file within a short time: deletions are written in groups, each
+  // one journaled change forced to disk, at the latest when the set closes
+  // or before it raises an error. From the first deletion until the set
+  // closes the table is held against other programs. A row the engine
+  // finds already gone counts as deleted. Engine failures raise
+  // EDBEngineError; the row then stays, and so do the rows of a group that
+  // could not be written (see LostDeletions).
   void Delete();
+  // After an EDBEngineError of this set: how many of the deletions it had
+  // reported done came back with a group that could not be written (the
+  // latest ones). 0 after any other error.
+  int LostDeletions() const { return static_cast<int>(lost_); }
 
   const uint8_t* CurrentRecord() const override;
 
@@ -41,16 +51,15 @@ class TTable : public TDataSet {
   void InternalNext() override;
   bool InternalEof() const override;
   int InternalRecordCount() const override;
+  void BeforeRaise() const override;
 
  private:
-  std::string table_name_;
-  void TakeForChanges();
+  // Raises the walk's error, if any, noting the deletions it lost.
+  void Check(const paradox::Status& st) const;
 
-  std::unique_ptr<paradox::Table> table_;
-  std::unique_ptr<paradox::Cursor> cursor_;
-  // Holds the table from the first deletion until the set closes.
-  std::unique_ptr<paradox::TableEditor> editor_;
-  bool gone_ = false;  // the row to delete was no longer in the table
+  std::string table_name_;
+  std::unique_ptr<paradox::TableWalk> walk_;
+  mutable uint32_t lost_ = 0;
 };
 
 }  // namespace dataset

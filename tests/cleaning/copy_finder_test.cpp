@@ -47,5 +47,32 @@ TEST(CopyFinderTest, UsesEachIdenticalRecordOnce) {
   EXPECT_EQ(list[2]->YearOrder, 2012);
 }
 
+// Records whose rows came back (a group of deletions not written) are
+// listed again and found again, the latest uses first.
+TEST(CopyFinderTest, GivenBackRecordsStayListed) {
+  TDupList list;
+  list.Add(Rec(1, "a", 1, 2011));  // 0
+  list.Add(Rec(2, "b", 5, 2011));  // 1
+  list.Add(Rec(2, "b", 5, 2011));  // 2: identical to 1
+  list.Add(Rec(3, "c", 1, 2011));  // 3
+  {
+    TCopyFinder copies(list);
+    const TBlockRec b = Rec(2, "b", 5, 2011);
+    for (const TBlockRec& row : {Rec(1, "a", 1, 2011), b, b, Rec(3, "c", 1, 2011)}) copies.Use(copies.Find(row));
+    copies.GiveBack(3);  // the uses of 3, of one b and of the other
+    EXPECT_EQ(copies.Used(), 1);
+    EXPECT_EQ(copies.Find(Rec(1, "a", 1, 2011)), -1);
+    const int again = copies.Find(b);
+    ASSERT_TRUE(again == 1 || again == 2);
+    copies.Use(again);
+    EXPECT_GE(copies.Find(b), 1);
+    EXPECT_EQ(copies.Find(Rec(3, "c", 1, 2011)), 3);
+    copies.GiveBack(5);  // more than were used
+    EXPECT_EQ(copies.Used(), 0);
+    copies.Finish();
+  }
+  EXPECT_EQ(list.Count(), 4);
+}
+
 }  // namespace
 }  // namespace cleaning

@@ -305,7 +305,8 @@ TEST_F(CheckDamage, FreeBlocksAreNoProblem) {
 }
 
 // Key order is judged only where the stored bytes decide it: Alpha keys
-// under a collation other than "ascii" are not, fields marked descending
+// under a collation other than "ascii" only as far as every collation
+// agrees (equal texts stay together), fields marked descending
 // are judged descending, and an index marked descending without saying
 // which field is not judged.
 TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
@@ -342,12 +343,21 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
                });
     const Bytes clean = fs.Contents("K.DB");
     const size_t r1 = BlockAt(clean, 1) + 6, r2 = r1 + 14, r3 = r2 + 14;
-    Bytes db = clean;  // a, b, a: decided by the names alone
+    Bytes db = clean;  // a, b, a: wrong under every collation, whatever it makes of a and b
     std::swap_ranges(&db[r2], &db[r3], &db[r3]);
     fs.SetContents("K.DB", db);
     std::vector<std::string> problems = Check(&fs, "K.DB");
     if (ascii)
       EXPECT_THAT(problems, Contains("K.DB: block 1, record 3: the key sorts before the record before it"));
+    else
+      EXPECT_THAT(problems, ElementsAre("K.DB: block 1, record 3: the same leading key values as block 1, record 1, "
+                                        "with other keys between"));
+    db = clean;  // b, a, a: only the collation could tell
+    std::rotate(&db[r1], &db[r3], &db[r3 + 14]);
+    fs.SetContents("K.DB", db);
+    problems = Check(&fs, "K.DB");
+    if (ascii)
+      EXPECT_THAT(problems, Contains("K.DB: block 1, record 2: the key sorts before the record before it"));
     else
       EXPECT_THAT(problems, Not(Contains(HasSubstr("K.DB: block 1"))));
     db = clean;  // (a, 2), (a, 1): equal names, the number decides
@@ -360,27 +370,14 @@ TEST_F(CheckDamage, KeyOrderIsJudgedOnlyWhereTheBytesDecide) {
 // Passes everything to a MemFileSystem but lets only the first `budget`
 // writes through; the next one is torn (its first half lands) and every
 // later one fails, as when the machine stops.
-class CrashingFileSystem : public FileSystem {
+class CrashingFileSystem : public ForwardingFileSystem {
  public:
-  CrashingFileSystem(MemFileSystem* base, int budget) : base_(base), budget_(budget) {}
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(base_->Open(path, mode, &f));
-    *out = std::make_unique<CrashingFile>(std::move(f), &budget_);
-    return Status::OK();
-  }
-  Status ListDir(const std::string& dir, std::vector<std::string>* names) override {
-    return base_->ListDir(dir, names);
-  }
-  bool FileExists(const std::string& path) override { return base_->FileExists(path); }
-  Status Remove(const std::string& path) override { return base_->Remove(path); }
+  CrashingFileSystem(MemFileSystem* base, int budget) : ForwardingFileSystem(base), budget_(budget) {}
 
  private:
-  class CrashingFile : public File {
+  class CrashingFile : public ForwardingFile {
    public:
-    CrashingFile(std::unique_ptr<File> f, int* budget) : f_(std::move(f)), budget_(budget) {}
-    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-    Status Size(uint64_t* size) override { return f_->Size(size); }
+    CrashingFile(std::unique_ptr<File> f, int* budget) : ForwardingFile(std::move(f)), budget_(budget) {}
     Status Write(uint64_t o, const uint8_t* d, size_t n) override {
       if (*budget_ < 0) return Status::Error(ErrorCode::kIoError, "crashed");
       if ((*budget_)-- == 0) {
@@ -393,13 +390,13 @@ class CrashingFileSystem : public FileSystem {
       if ((*budget_)-- <= 0) return Status::Error(ErrorCode::kIoError, "crashed");
       return f_->Truncate(size);
     }
-    Status Sync() override { return f_->Sync(); }
 
    private:
-    std::unique_ptr<File> f_;
     int* budget_;
   };
-  MemFileSystem* base_;
+  std::unique_ptr<File> Wrap(const std::string&, std::unique_ptr<File> f) override {
+    return std::make_unique<CrashingFile>(std::move(f), &budget_);
+  }
   int budget_;
 };
 

@@ -28,6 +28,7 @@
 #include "paradox/sql.h"
 #include "paradox/table.h"
 #include "paradox/table_editor.h"
+#include "paradox/table_walk.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -213,61 +214,46 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
   // where the cursor rules put it. Returns the indexes of the rows kept.
   std::vector<size_t> Walk(MemFileSystem* mem, const std::function<bool(size_t)>& doomed, const std::string& what) {
     std::vector<size_t> kept;
-    std::unique_ptr<Table> t;
-    Status st = Table::Open(mem, db_, OpenOptions{code_page_}, &t);
+    std::unique_ptr<TableWalk> w;
+    Status st = TableWalk::Open(mem, db_, GroupBounds(), &w);
     EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
     if (!st.ok()) return kept;
-    const size_t rs = t->header().record_size;
+    const size_t rs = w->table().header().record_size;
     // The records as they were, to know each row again.
     std::vector<std::string> before;
     {
-      auto c = t->NewCursor();
+      auto c = w->table().NewCursor();
       for (; c->Valid(); c->Next()) before.emplace_back(reinterpret_cast<const char*>(c->record()), rs);
     }
-    auto c = t->NewCursor();
-    std::unique_ptr<TableEditor> ed;
-    auto at = [&](size_t i) { return c->Valid() && std::string(reinterpret_cast<const char*>(c->record()), rs) == before[i]; };
+    auto at = [&](size_t i) { return w->Valid() && std::string(reinterpret_cast<const char*>(w->record()), rs) == before[i]; };
     size_t i = 0;
-    while (c->Valid() && i < before.size()) {
+    while (w->Valid() && i < before.size()) {
       if (!at(i)) {
         ADD_FAILURE() << what << ": the walk does not stand on row " << i;
         return kept;
       }
       if (!doomed(i)) {
         kept.push_back(i);
-        c->Next();
+        st = w->Next();
+        EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
         ++i;
         continue;
       }
-      if (!ed) {
-        t->ReleaseFiles();
-        st = TableEditor::Open(mem, db_, &ed);
-        EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
-        if (!st.ok()) return kept;
-      }
-      AfterDelete after;
-      st = ed->Delete({RowPos{c->block(), c->slot()}}, false, &after);
+      st = w->Delete();
       EXPECT_TRUE(st.ok()) << what << ", row " << i << ": " << st.ToString();
       if (!st.ok()) return kept;
-      EXPECT_TRUE(FollowEditor(*ed, t.get(), c.get()).ok());
-      ++i;
-      if (after.has_next) {
-        c->SeekTo(after.next.block, after.next.slot);
-      } else if (after.has_prev) {
-        // The last row went: the walk stands on the row before it.
-        c->SeekTo(after.prev.block, after.prev.slot);
-        EXPECT_EQ(i, before.size()) << what << ": stepped back before the end";
-        EXPECT_TRUE(!kept.empty() && at(kept.back())) << what << ": not on the last row kept";
-        c->Next();
-        EXPECT_FALSE(c->Valid()) << what;
-        break;
-      } else {
-        EXPECT_TRUE(kept.empty() && i == before.size()) << what << ": the walk ended with rows left";
-        c->SeekToEnd();
+      if (++i < before.size()) continue;
+      // The last row went: the walk stands on the last row kept, or at the
+      // end when none is left.
+      if (!kept.empty()) {
+        EXPECT_TRUE(at(kept.back())) << what << ": not on the last row kept";
+        EXPECT_TRUE(w->Next().ok());
       }
+      EXPECT_FALSE(w->Valid()) << what << ": the walk ended with rows left";
     }
     EXPECT_EQ(i, before.size()) << what << ": rows walked";
-    EXPECT_TRUE(c->status().ok()) << what << ": " << c->status().ToString();
+    st = w->Close();
+    EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
     return kept;
   }
 

@@ -10,6 +10,7 @@
 #include "paradox/delete_statement.h"
 #include "paradox/journal.h"
 #include "paradox/table.h"
+#include "paradox/table_walk.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
 #include "table_helpers.h"
@@ -39,39 +40,31 @@ void ExpectExact(FileSystem* fs) {
   for (const std::string& p : problems) ADD_FAILURE() << p;
 }
 
-// Walks the table with an editor the way the deletion pass walks it,
-// deleting the rows `doomed` picks; returns the ids visited in order.
-std::vector<int> DeletionWalk(MemFileSystem* fs, const std::function<bool(int)>& doomed) {
-  std::unique_ptr<Table> t;
-  EXPECT_TRUE(Table::Open(fs, "t.db", OpenOptions(), &t).ok());
-  auto c = t->NewCursor();
-  std::unique_ptr<TableEditor> ed;
+// Walks the table the way the deletion pass walks it, deleting the rows
+// `doomed` picks, with deletions written in groups within `bounds`;
+// returns the ids visited in order.
+std::vector<int> DeletionWalk(MemFileSystem* fs, const std::function<bool(int)>& doomed,
+                              const GroupBounds& bounds = GroupBounds()) {
+  std::unique_ptr<TableWalk> w;
+  Status st = TableWalk::Open(fs, "t.db", bounds, &w);
+  EXPECT_TRUE(st.ok()) << st.ToString();
   std::vector<int> seen;
-  while (c->Valid()) {
-    int id = GetInt(t->fields()[0], c->record());
+  if (!st.ok()) return seen;
+  while (w->Valid() && seen.size() <= 100000) {  // a walk that never ends is a failure
+    const int id = GetInt(w->table().fields()[0], w->record());
     seen.push_back(id);
-    if (seen.size() > 100000) break;  // a walk that never ends is a failure
-    if (!doomed(id)) {
-      c->Next();
-      continue;
-    }
-    RowPos at{c->block(), c->slot()};
-    if (!ed) {
-      t->ReleaseFiles();
-      Status st = TableEditor::Open(fs, "t.db", &ed);
-      EXPECT_TRUE(st.ok()) << st.ToString();
-      if (!st.ok()) break;
-    }
-    AfterDelete after;
-    Status st = ed->Delete({at}, false, &after);
+    st = doomed(id) ? w->Delete() : w->Next();
     EXPECT_TRUE(st.ok()) << st.ToString();
-    EXPECT_TRUE(FollowEditor(*ed, t.get(), c.get()).ok());
-    if (after.has_next) c->SeekTo(after.next.block, after.next.slot);
-    else if (after.has_prev) c->SeekTo(after.prev.block, after.prev.slot);
-    else c->SeekToEnd();
+    if (!st.ok()) break;
   }
+  st = w->Close();
+  EXPECT_TRUE(st.ok()) << st.ToString();
   return seen;
 }
+
+// Groups written at every block the walk leaves, or at its end only.
+const GroupBounds kEveryBlock{1, 1e9};
+const GroupBounds kAtTheEnd{size_t(1) << 40, 1e9};
 
 class DeletionTest : public ::testing::TestWithParam<bool> {};  // keyed or not
 
@@ -134,7 +127,7 @@ TEST_P(DeletionTest, RandomWalksMatchAModel) {
       doom[i] = x % (seed % 4 + 2) == 0 || (i > 40 && i <= 60 && seed % 2 == 0);
       if (!doom[i]) left.push_back(i);
     }
-    DeletionWalk(&fs, [&](int id) { return doom[id]; });
+    DeletionWalk(&fs, [&](int id) { return doom[id]; }, seed % 2 ? kEveryBlock : kAtTheEnd);
     EXPECT_EQ(Ids(&fs), left) << "seed " << seed;
     ExpectExact(&fs);
   }
@@ -157,7 +150,7 @@ TEST_P(DeletionTest, TablesLargerThanTheEditorsMemory) {
       doom[i] = (i <= 1200 && seed != 2) || (i > 3000 && i <= 3900) || x % 11 == 0;
       if (!doom[i]) left.push_back(i);
     }
-    DeletionWalk(&fs, [&](int id) { return doom[id]; });
+    DeletionWalk(&fs, [&](int id) { return doom[id]; }, seed == 1 ? kEveryBlock : GroupBounds{256 << 10, 1e9});
     ASSERT_EQ(Ids(&fs), left) << "seed " << seed;
     ExpectExact(&fs);
 
@@ -260,7 +253,8 @@ TEST(ProtectionTest, MissingOrStaleIndexIsRebuiltFirst) {
   {
     std::unique_ptr<TableEditor> ed;
     ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
-    ASSERT_TRUE(ed->Delete({RowPos{1, 0}}, false, nullptr).ok());
+    ASSERT_TRUE(ed->Delete({RowPos{1, 0}}, nullptr).ok());
+    ASSERT_TRUE(ed->Flush().ok());
   }
   ExpectExact(&fs);
   EXPECT_EQ(Ids(&fs).front(), 2);

@@ -96,7 +96,7 @@ TEST(UndoJournalTest, ShortenedFileComesBackWhole) {
       fs.budget.writes = fail_sync ? 1 << 30 : 3;
       if (fail_sync) fs.budget.fail_sync = "t.PX";
       Status st = ApplyChange(journal.get(), {{"t.PX", px.get()}}, {{0, 0, std::vector<uint8_t>(100, 0xEE)}},
-                              {2048}, fail_sync);
+                              {2048});
       EXPECT_FALSE(st.ok());
     }
     fs.budget = Budget();
@@ -131,7 +131,7 @@ TEST(UndoJournalTest, OnlyChangedBytesAreSavedAndWritten) {
         ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
         fs.budget.writes = writes;
         FileWrite w{0, 0, block, old_known ? original.data() : nullptr};
-        Status st = ApplyChange(journal.get(), {{"t.db", db.get()}}, {w}, {-1}, false);
+        Status st = ApplyChange(journal.get(), {{"t.db", db.get()}}, {w}, {-1});
         EXPECT_EQ(st.ok(), writes > 1);
       }
       fs.budget = Budget();

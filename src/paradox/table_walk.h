@@ -1,0 +1,105 @@
+// A walk over a table's records in the table's own order that may delete
+// the record it stands on: what the data set TTable does with a table.
+//
+// A deletion takes effect at once for the walk (its record, the record
+// count, where it goes on) and reaches the files in groups: the deletions
+// are gathered and written as one journaled change, forced to stable
+// storage, once the group has reached its bounds and the walk has moved on
+// past the block of its last deletion, before the table is read through
+// another handle of this process, when the walk is flushed or closed, and
+// before an error is returned. From the first deletion until Close the
+// table is held against every other program, so no one sees the files
+// between. A crash undoes at most the group not written yet; its rows come
+// back whole.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "paradox/file.h"
+#include "paradox/record_chain.h"
+#include "paradox/status.h"
+#include "paradox/table.h"
+
+namespace paradox {
+
+class TableEditor;
+
+// When a group of deletions is written: once it has gathered `bytes` of
+// blocks or `seconds` of work (whichever comes first).
+struct GroupBounds {
+  size_t bytes = 8u << 20;
+  double seconds = 0.1;
+};
+
+class TableWalk {
+ public:
+  // Opens the table at `path` for reading, shared, standing on its first
+  // record (or at its end when it has none). Writes nothing.
+  static Status Open(FileSystem* fs, const std::string& path, const GroupBounds& bounds,
+                     std::unique_ptr<TableWalk>* out);
+  TableWalk(const TableWalk&) = delete;
+  TableWalk& operator=(const TableWalk&) = delete;
+  // Drops a group not yet written, as a crash would.
+  ~TableWalk();
+
+  const Table& table() const { return *table_; }
+  bool Valid() const { return cursor_->Valid(); }
+  // The current record's bytes; requires Valid().
+  const uint8_t* record() const { return cursor_->record(); }
+  // Records the table holds as this walk shows it.
+  uint32_t record_count() const { return table_->record_count(); }
+
+  // Moves to the next record; past the last one the walk is at its end.
+  Status Next();
+  // Deletes the current record: the record that followed becomes current;
+  // after the last record the one before it becomes current; when none is
+  // left the walk is at its end. A record another program removed already
+  // counts as deleted. On an error the record stays, and the walk stands
+  // where it stood, as the files now hold the table.
+  Status Delete();
+  // Writes the gathered deletions now.
+  Status Flush();
+  // Writes the gathered deletions and lets the table go. On an error the
+  // walk stays open, standing on its record as the files hold it.
+  Status Close();
+
+  // After an error: how many deletions this walk had reported done came
+  // back because the group that held them could not be written.
+  uint32_t lost_deletions() const { return lost_; }
+  // Deletions gathered and not yet written.
+  uint32_t unwritten_deletions() const;
+
+ private:
+  TableWalk() = default;
+  // The editor calls back into this walk; both stay where they are.
+
+  Status TakeForChanges(bool* gone);
+  // Reads the current record afresh once a group is written: the cursor
+  // read the blocks the group changed where the group held them.
+  void Reread();
+  // Writes the group when it is due (see the file comment).
+  Status Settle();
+  // After the editor failed with `cause`: writes what it still can, lets
+  // it go and reads the table afresh, standing on the same record.
+  Status Recover(Status cause);
+  // Finds the record with the bytes `seen` (the one at `at` first) and
+  // stands on it; at the end when there is none.
+  Status StandOn(const std::vector<uint8_t>& seen, RowPos at, bool* found);
+
+  FileSystem* fs_ = nullptr;
+  std::string path_;
+  GroupBounds bounds_;
+  std::unique_ptr<Table> table_;
+  std::unique_ptr<Cursor> cursor_;
+  // Holds the table from the first deletion until Close.
+  std::unique_ptr<TableEditor> editor_;
+  uint16_t deleted_in_ = 0;  // block of the last deletion
+  std::chrono::steady_clock::time_point group_start_;
+  uint32_t lost_ = 0;
+};
+
+}  // namespace paradox

@@ -1,0 +1,156 @@
+// Deletions written in groups: what a walk shows at once, what the files
+// hold and when, and what a group that cannot be written leaves.
+#include "paradox/table_walk.h"
+
+#include <gtest/gtest.h>
+
+#include "paradox/check.h"
+#include "paradox/table_editor.h"
+#include "paradox/value.h"
+#include "table_helpers.h"
+
+namespace paradox {
+namespace {
+
+// 40 rows (ID 1..40), four to a block.
+void MakeTable(MemFileSystem* fs, bool keyed) {
+  CreateOptions o;
+  o.block_size = 1024;
+  o.key_fields = keyed ? 1 : 0;
+  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
+             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
+}
+
+std::vector<int> Range(int from, int to, int skip_every = 0) {
+  std::vector<int> ids;
+  for (int i = from; i <= to; ++i)
+    if (skip_every == 0 || i % skip_every != 1) ids.push_back(i);
+  return ids;
+}
+
+int Current(const TableWalk& w) { return GetInt(w.table().fields()[0], w.record()); }
+
+class TableWalkTest : public ::testing::TestWithParam<bool> {};  // keyed or not
+
+// The files take a group once the walk leaves the block of its last
+// deletion with the group full, or when anyone reads the table, or at
+// Close; the walk sees every deletion at once.
+TEST_P(TableWalkTest, GroupsReachTheFilesWhenDue) {
+  StoppingFileSystem fs;
+  MakeTable(&fs, GetParam());
+  std::unique_ptr<TableWalk> w;
+  ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{2048, 1e9}, &w).ok());
+  // Rows 1 and 5 go: two blocks changed, the group is full, but the walk
+  // still stands in the block of the last deletion.
+  ASSERT_TRUE(w->Delete().ok());
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
+  ASSERT_EQ(Current(*w), 5);
+  fs.budget = 0;  // nothing may be written yet
+  ASSERT_TRUE(w->Delete().ok());
+  EXPECT_EQ(w->record_count(), 38u);
+  EXPECT_EQ(Current(*w), 6);
+  EXPECT_EQ(w->unwritten_deletions(), 2u);
+  fs.budget = 1 << 30;
+  // Leaving the block writes the group.
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
+  EXPECT_EQ(Current(*w), 9);
+  EXPECT_EQ(w->unwritten_deletions(), 0u);
+  // A reader of the table (here refused: the walk holds the table) gets
+  // the deletions gathered since.
+  ASSERT_TRUE(w->Delete().ok());
+  EXPECT_EQ(w->unwritten_deletions(), 1u);
+  std::unique_ptr<Table> reader;
+  EXPECT_EQ(Table::Open(&fs, "t.db", OpenOptions(), &reader).code(), ErrorCode::kTableBusy);
+  EXPECT_EQ(w->unwritten_deletions(), 0u);
+  std::vector<int> left = Range(2, 40);
+  left.erase(left.begin() + 3);   // 5
+  left.erase(left.begin() + 6);   // 9
+  MemFileSystem copy;
+  for (const char* name : {"t.db", "t.PX"})
+    if (fs.FileExists(name)) copy.SetContents(name, fs.Contents(name));
+  EXPECT_EQ(Ids(&copy), left);
+  EXPECT_EQ(Current(*w), 10);
+  ASSERT_TRUE(w->Close().ok());
+  std::vector<std::string> problems;
+  ASSERT_TRUE(CheckTable(&fs, "t.db", &problems).ok());
+  for (const std::string& p : problems) ADD_FAILURE() << p;
+}
+
+// Fails the `fail_at`-th write or truncation from now on, once, or with
+// `persistent` that one and every later one.
+class FailingFileSystem : public MemFileSystem {
+ public:
+  int fail_at = -1;
+  bool persistent = false;
+  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
+    std::unique_ptr<File> f;
+    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
+    *out = std::make_unique<Failing>(std::move(f), this);
+    return Status::OK();
+  }
+
+ private:
+  struct Failing : ForwardingFile {
+    Failing(std::unique_ptr<File> f, FailingFileSystem* fs) : ForwardingFile(std::move(f)), fs_(fs) {}
+    Status Write(uint64_t o, const uint8_t* d, size_t n) override { return Fails() ? Failed() : f_->Write(o, d, n); }
+    Status Truncate(uint64_t s) override { return Fails() ? Failed() : f_->Truncate(s); }
+    bool Fails() {
+      if (fs_->fail_at < 0) return false;
+      if (fs_->fail_at == 0) {
+        if (!fs_->persistent) fs_->fail_at = -1;
+        return true;
+      }
+      --fs_->fail_at;
+      return false;
+    }
+    static Status Failed() { return Status::Error(ErrorCode::kIoError, "disk failure"); }
+    FailingFileSystem* fs_;
+  };
+};
+
+// A group whose writing fails leaves the table as it was before the
+// group, says how many deletions came back and where the walk stands; the
+// walk then goes on, and its next deletions are written. A disk that keeps
+// failing leaves a journal that undoes the group at the next open.
+TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
+  for (bool persistent : {false, true}) {
+    for (int at : {0, 1, 2, 3}) {
+      SCOPED_TRACE((persistent ? "every write from write " : "write ") + std::to_string(at) + " fails");
+      FailingFileSystem fs;
+      MakeTable(&fs, GetParam());
+      std::unique_ptr<TableWalk> w;
+      ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w).ok());
+      // Rows 1, 4, 7, ... 19 go in one group.
+      for (int id = 1; id <= 20; ++id) ASSERT_TRUE((id % 3 == 1 ? w->Delete() : w->Next()).ok()) << id;
+      ASSERT_EQ(Current(*w), 21);
+      ASSERT_EQ(w->record_count(), 33u);
+      fs.fail_at = at;
+      fs.persistent = persistent;
+      EXPECT_FALSE(w->Flush().ok());
+      EXPECT_EQ(w->lost_deletions(), 7u);
+      fs.fail_at = -1;
+      if (persistent) {
+        w.reset();
+        EXPECT_EQ(Ids(&fs), Range(1, 40));
+        continue;
+      }
+      EXPECT_EQ(w->record_count(), 40u);
+      ASSERT_TRUE(w->Valid());
+      EXPECT_EQ(Current(*w), 21) << "the walk stands on its row";
+      // The walk goes on: 21 and 22 go and are written at Close.
+      ASSERT_TRUE(w->Delete().ok());
+      ASSERT_TRUE(w->Delete().ok());
+      EXPECT_EQ(w->lost_deletions(), 0u);
+      ASSERT_TRUE(w->Close().ok());
+      std::vector<int> left = Range(1, 40);
+      left.erase(left.begin() + 20, left.begin() + 22);
+      EXPECT_EQ(Ids(&fs), left);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyedAndNot, TableWalkTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Keyed" : "NotKeyed"; });
+
+}  // namespace
+}  // namespace paradox
