@@ -147,6 +147,13 @@ Status RecordChain::Approach(uint16_t b) const {
   return Block(b, &unused);
 }
 
+std::vector<uint8_t> RecordChain::TakeBuffer() const {
+  if (spare_.empty()) return std::vector<uint8_t>();
+  std::vector<uint8_t> v = std::move(spare_.back());
+  spare_.pop_back();
+  return v;
+}
+
 Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
   auto it = change->blocks.find(b);
   if (it == change->blocks.end()) {
@@ -158,9 +165,12 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
     } else {
       // A block outside the window is read alone: moving the window would
       // drop the bytes that earlier images of the change replace.
+      image = TakeBuffer();
       if (const uint8_t* now = InWindow(b)) image.assign(now, now + header_.block_size);
       else PX_RETURN_IF_ERROR(ReadBlock(b, &image));
-      change->disk.emplace(b, image);
+      std::vector<uint8_t> disk = TakeBuffer();
+      disk.assign(image.begin(), image.end());
+      change->disk.emplace(b, std::move(disk));
     }
     it = change->blocks.emplace(b, std::move(image)).first;
   }
@@ -308,8 +318,11 @@ void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vecto
 }
 
 void RecordChain::Flushed() {
-  for (const auto& [b, st] : staged_)
+  for (auto& [b, st] : staged_) {
     if (uint8_t* kept = InWindow(b)) std::memcpy(kept, st.now.data(), header_.block_size);
+    spare_.push_back(std::move(st.now));
+    spare_.push_back(std::move(st.was));
+  }
   staged_.clear();
   std::memcpy(disk_header_.data(), header_bytes_.data(), disk_header_.size());
 }

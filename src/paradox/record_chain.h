@@ -155,6 +155,10 @@ class RecordChain {
     std::vector<uint8_t> now, was;
   };
   std::map<uint16_t, Staged> staged_;
+  // Block buffers of groups already written, for the next group's images:
+  // fresh memory for every image costs its allocation and page faults.
+  mutable std::vector<std::vector<uint8_t>> spare_;
+  std::vector<uint8_t> TakeBuffer() const;
 };
 
 // The primary index of a record chain. Its entries are a function of the

@@ -85,7 +85,7 @@ class TableEditor {
   // True once the editor takes no further deletions (an error happened).
   bool broken() const { return state_ != State::kReady; }
   // The error that made the editor unusable, or OK.
-  const Status& failure() const { return failure_; }
+  Status failure() const;
 
   // The records of the chain in order, for statements: calls `visit` with
   // each record's position and bytes until it returns false.
