@@ -1,6 +1,7 @@
 #include "cleaning/copy_finder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace cleaning {
 
@@ -15,7 +16,47 @@ int CompareWhole(const TBlockRec& a, const TBlockRec& b) {
   return 0;
 }
 
+// A hash of all six fields: records equal in all six hash alike (a zero
+// of either sign counts as the same value; characters past the name's
+// length take no part).
+uint64_t HashWhole(const TBlockRec& r) {
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  auto mix = [](uint64_t h, uint64_t w) {
+    h = (h ^ w) * kMul;
+    return h ^ (h >> 29);
+  };
+  auto bits = [](double d) {
+    uint64_t u = 0;
+    if (d != 0) std::memcpy(&u, &d, sizeof u);
+    return u;
+  };
+  uint64_t h = mix(mix(r.Name.Length, bits(r.Date)), bits(r.Time));
+  h = mix(h, (uint64_t(uint16_t(r.Number)) << 32) ^ uint32_t(r.Order));
+  h = mix(h, uint32_t(r.YearOrder));
+  const size_t n = r.Name.Length;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, r.Name.Chars + i, 8);
+    h = mix(h, w);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, r.Name.Chars + i, n - i);
+  h = mix(h, tail);
+  // Every bit of the fields reaches every bit of the hash.
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 33);
+}
+
 }  // namespace
+
+bool TCopyFinder::MayHold(const TBlockRec& rec) const {
+  const uint64_t h = HashWhole(rec) & (hashed_.size() * 64 - 1);
+  return (hashed_[h >> 6] >> (h & 63)) & 1;
+}
 
 TCopyFinder::TCopyFinder(TDupList& list) : list_(list) {
   const int n = list.Count();
@@ -25,6 +66,15 @@ TCopyFinder::TCopyFinder(TDupList& list) : list_(list) {
     int c = CompareWhole(*list_[a], *list_[b]);
     return c != 0 ? c < 0 : a < b;
   });
+  // At least 32 bits per record: at most one row in 32 that is no copy
+  // passes on to the searches.
+  size_t words = 16;
+  while (words * 2 < static_cast<size_t>(n)) words *= 2;
+  hashed_.assign(words, 0);
+  for (int i = 0; i < n; ++i) {
+    const uint64_t h = HashWhole(*list_[i]) & (words * 64 - 1);
+    hashed_[h >> 6] |= uint64_t{1} << (h & 63);
+  }
   class_start_.resize(static_cast<size_t>(n));
   used_.assign(static_cast<size_t>(n), 0);
   marked_.assign(static_cast<size_t>(n), 0);
