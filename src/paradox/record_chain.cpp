@@ -120,13 +120,21 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
     return Status::OK();
   }
   const uint32_t bs = header_.block_size;
+  // The window reads ahead along the file while the blocks asked for follow
+  // one another there (a chain in file order, as a table written in key
+  // order has it), doubling up to its bound; a block elsewhere starts again
+  // from one block, so that a chain scattered over the file is not read
+  // many times over.
+  const bool follows = window_blocks_ > 0 && b == window_first_ + window_blocks_;
+  window_ahead_ = follows ? std::min<uint32_t>(window_ahead_ * 2, 1u << 16) : 1;
   window_blocks_ = 0;
   if (b == 0 || b > header_.file_blocks)
     return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
         .With(path_);
   // Small files get a small window: it never holds more than a sixteenth.
   const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * bs / 16, kMinWindowBytes, kWindowBytes);
-  const uint32_t n = std::min<uint32_t>(std::max<uint32_t>(1, uint32_t(bytes / bs)), header_.file_blocks - b + 1u);
+  const uint32_t most = std::max<uint32_t>(1, uint32_t(bytes / bs));
+  const uint32_t n = std::min<uint32_t>(std::min(most, window_ahead_), header_.file_blocks - b + 1u);
   if (window_.size() < size_t(n) * bs) window_.resize(size_t(n) * bs);
   size_t got = 0;
   PX_RETURN_IF_ERROR(file_->Read(BlockOffset(b), size_t(n) * bs, window_.data(), &got));

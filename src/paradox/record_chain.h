@@ -150,6 +150,7 @@ class RecordChain {
   // Blocks window_first_ .. + window_blocks_ - 1, as the file holds them.
   mutable std::vector<uint8_t> window_;
   mutable uint32_t window_first_ = 0, window_blocks_ = 0;
+  mutable uint32_t window_ahead_ = 1;  // blocks the next read of the window may take
   // Blocks the group changed: as they stand and as the file holds them.
   struct Staged {
     std::vector<uint8_t> now, was;

@@ -61,10 +61,11 @@ Status TableWalk::TakeForChanges(bool* gone) {
   }
   editor_ = std::move(ed);
   PX_RETURN_IF_ERROR(FollowEditor(*editor_, table_.get(), nullptr));
-  // Blocks the group changed are read where the group holds them; once it
-  // is written they are read afresh.
+  // Blocks are read where the editor keeps them (the group's images, the
+  // window it reads the file through); once a group is written, or a
+  // deletion changed them, the cursor takes them afresh.
   const TableEditor* editor = editor_.get();
-  cursor_->SetSource([editor](uint16_t b) { return editor->GroupBlock(b); });
+  cursor_->SetSource([editor](uint16_t b) { return editor->WalkBlock(b); });
   editor_->OnFlushed([this] { Reread(); });
   bool found = false;
   PX_RETURN_IF_ERROR(StandOn(seen, at, &found));
