@@ -81,8 +81,9 @@ class TableWalk {
   // Reads the current record afresh once a group is written: the cursor
   // read the blocks the group changed where the group held them.
   void Reread();
-  // Writes the group when it is due (see the file comment).
-  Status Settle();
+  // Writes the group when it is due (see the file comment); `leaving`: the
+  // walk is about to leave the block it stands in.
+  Status Settle(bool leaving = false);
   // After the editor failed with `cause`: writes what it still can, lets
   // it go and reads the table afresh, standing on the same record.
   Status Recover(Status cause);
