@@ -16,33 +16,22 @@ int CompareWhole(const TBlockRec& a, const TBlockRec& b) {
   return 0;
 }
 
-// A hash of all six fields: records equal in all six hash alike (a zero
-// of either sign counts as the same value; characters past the name's
-// length take no part).
+// A hash of the six fields: records equal in all six hash alike (a zero
+// of either sign counts as the same value). Of the name only its length
+// and first eight characters take part: the hash is asked of every row.
 uint64_t HashWhole(const TBlockRec& r) {
-  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-  auto mix = [](uint64_t h, uint64_t w) {
-    h = (h ^ w) * kMul;
-    return h ^ (h >> 29);
-  };
   auto bits = [](double d) {
     uint64_t u = 0;
     if (d != 0) std::memcpy(&u, &d, sizeof u);
     return u;
   };
-  uint64_t h = mix(mix(r.Name.Length, bits(r.Date)), bits(r.Time));
-  h = mix(h, (uint64_t(uint16_t(r.Number)) << 32) ^ uint32_t(r.Order));
-  h = mix(h, uint32_t(r.YearOrder));
-  const size_t n = r.Name.Length;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, r.Name.Chars + i, 8);
-    h = mix(h, w);
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, r.Name.Chars + i, n - i);
-  h = mix(h, tail);
+  uint64_t head = 0;
+  std::memcpy(&head, r.Name.Chars, r.Name.Length < 8 ? r.Name.Length : 8);
+  uint64_t h = (bits(r.Date) ^ head) * 0x9E3779B97F4A7C15ull;
+  h ^= bits(r.Time) * 0xC2B2AE3D27D4EB4Full;
+  h ^= ((uint64_t(uint16_t(r.Number)) << 48) ^ (uint64_t(uint32_t(r.Order)) << 16) ^ r.Name.Length) *
+       0x165667B19E3779F9ull;
+  h ^= uint64_t(uint32_t(r.YearOrder)) * 0x27D4EB2F165667C5ull;
   // Every bit of the fields reaches every bit of the hash.
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDull;
