@@ -47,7 +47,7 @@ bool IsTerminal(std::FILE* f) {
 #endif
 }
 
-size_t DisplayWidth(const std::string& utf8) {
+size_t DisplayWidth(std::string_view utf8) {
   size_t n = 0;
   for (unsigned char c : utf8)
     if ((c & 0xC0) != 0x80) ++n;

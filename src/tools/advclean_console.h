@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "cleaning/progress.h"
 
@@ -76,6 +77,6 @@ std::string ErrorDisplayText(const std::string& message);
 std::string ConsoleText(const std::string& text);
 
 // Characters (code points) in UTF-8 text.
-size_t DisplayWidth(const std::string& utf8);
+size_t DisplayWidth(std::string_view utf8);
 
 }  // namespace tools
