@@ -4,7 +4,7 @@
 // A deletion takes effect at once for the walk (its record, the record
 // count, where it goes on) and reaches the files in groups: the deletions
 // are gathered and written as one journaled change, forced to stable
-// storage, once the group has reached its bounds and the walk has moved on
+// storage, once the group has reached its bounds and the walk moves on
 // past the block of its last deletion, before the table is read through
 // another handle of this process, when the walk is flushed or closed, and
 // before an error is returned. From the first deletion until Close the
