@@ -1,6 +1,7 @@
 #include "cleaning/copy_finder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace cleaning {
 
@@ -15,7 +16,36 @@ int CompareWhole(const TBlockRec& a, const TBlockRec& b) {
   return 0;
 }
 
+// A hash of the six fields: records equal in all six hash alike (a zero
+// of either sign counts as the same value). Of the name only its length
+// and first eight characters take part: the hash is asked of every row.
+uint64_t HashWhole(const TBlockRec& r) {
+  auto bits = [](double d) {
+    uint64_t u = 0;
+    if (d != 0) std::memcpy(&u, &d, sizeof u);
+    return u;
+  };
+  uint64_t head = 0;
+  std::memcpy(&head, r.Name.Chars, r.Name.Length < 8 ? r.Name.Length : 8);
+  uint64_t h = (bits(r.Date) ^ head) * 0x9E3779B97F4A7C15ull;
+  h ^= bits(r.Time) * 0xC2B2AE3D27D4EB4Full;
+  h ^= ((uint64_t(uint16_t(r.Number)) << 48) ^ (uint64_t(uint32_t(r.Order)) << 16) ^ r.Name.Length) *
+       0x165667B19E3779F9ull;
+  h ^= uint64_t(uint32_t(r.YearOrder)) * 0x27D4EB2F165667C5ull;
+  // Every bit of the fields reaches every bit of the hash.
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 33);
+}
+
 }  // namespace
+
+bool TCopyFinder::MayHold(const TBlockRec& rec) const {
+  const uint64_t h = HashWhole(rec) & (hashed_.size() * 64 - 1);
+  return (hashed_[h >> 6] >> (h & 63)) & 1;
+}
 
 TCopyFinder::TCopyFinder(TDupList& list) : list_(list) {
   const int n = list.Count();
@@ -25,6 +55,15 @@ TCopyFinder::TCopyFinder(TDupList& list) : list_(list) {
     int c = CompareWhole(*list_[a], *list_[b]);
     return c != 0 ? c < 0 : a < b;
   });
+  // At least 32 bits per record: at most one row in 32 that is no copy
+  // passes on to the searches.
+  size_t words = 16;
+  while (words * 2 < static_cast<size_t>(n)) words *= 2;
+  hashed_.assign(words, 0);
+  for (int i = 0; i < n; ++i) {
+    const uint64_t h = HashWhole(*list_[i]) & (words * 64 - 1);
+    hashed_[h >> 6] |= uint64_t{1} << (h & 63);
+  }
   class_start_.resize(static_cast<size_t>(n));
   used_.assign(static_cast<size_t>(n), 0);
   marked_.assign(static_cast<size_t>(n), 0);

@@ -9,6 +9,7 @@
 // of the list per deleted row.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "cleaning/dup_list.h"
@@ -25,6 +26,10 @@ class TCopyFinder {
   // unwinding the pass), so the list never keeps a record whose row went.
   ~TCopyFinder();
 
+  // False when no record of the list equals `rec` in all six fields; true
+  // when one may (then Find tells). Costs one hash of `rec`, where a
+  // search costs a bisection: most rows of a table are no copies.
+  bool MayHold(const TBlockRec& rec) const;
   // The position of an unused record equal to `rec` in all six fields, or
   // -1 when there is none.
   int Find(const TBlockRec& rec) const;
@@ -44,6 +49,7 @@ class TCopyFinder {
   std::vector<int> used_;         // per index of order_ that starts a class: records used
   std::vector<char> marked_;      // per list position: used
   std::vector<int> uses_;         // list positions in the order they were used
+  std::vector<uint64_t> hashed_;  // a bit per hash value (mod its size) of a listed record
   int used_total_ = 0;
   bool finished_ = false;
 };

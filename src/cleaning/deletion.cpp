@@ -25,8 +25,8 @@ void TCleaner::DeleteDoubles() {
     while (!table_.Eof()) {
       dataset::ReadBlockRec(table_, &rec);
       // The key finds the candidates; only a record equal in all six fields
-      // allows the row to go.
-      const int i = FindIndex(rec) >= 0 ? copies.Find(rec) : -1;
+      // allows the row to go. Rows that cannot be copies skip both searches.
+      const int i = copies.MayHold(rec) && FindIndex(rec) >= 0 ? copies.Find(rec) : -1;
       if (i >= 0) {
         // The row first: should the deletion fail, its record stays listed.
         // After deleting the last row the table stands on the row before it,

@@ -120,13 +120,20 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
     return Status::OK();
   }
   const uint32_t bs = header_.block_size;
+  // The window reads ahead along the file where the block asked for
+  // follows the window (a chain in file order, as a table written in key
+  // order has it); a block elsewhere is read alone, so that a chain
+  // scattered over the file is not read many times over.
+  KeepWindowedBytes();
+  const bool follows = window_blocks_ > 0 && b == window_first_ + window_blocks_;
   window_blocks_ = 0;
   if (b == 0 || b > header_.file_blocks)
     return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
         .With(path_);
   // Small files get a small window: it never holds more than a sixteenth.
   const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * bs / 16, kMinWindowBytes, kWindowBytes);
-  const uint32_t n = std::min<uint32_t>(std::max<uint32_t>(1, uint32_t(bytes / bs)), header_.file_blocks - b + 1u);
+  const uint32_t most = std::max<uint32_t>(1, uint32_t(bytes / bs));
+  const uint32_t n = std::min<uint32_t>(follows ? most : 1, header_.file_blocks - b + 1u);
   if (window_.size() < size_t(n) * bs) window_.resize(size_t(n) * bs);
   size_t got = 0;
   PX_RETURN_IF_ERROR(file_->Read(BlockOffset(b), size_t(n) * bs, window_.data(), &got));
@@ -141,10 +148,27 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
   return Status::OK();
 }
 
+void RecordChain::KeepWindowedBytes() const {
+  for (auto& [b, st] : staged_) {
+    if (!st.was_in_window) continue;
+    const uint8_t* there = InWindow(b);
+    st.was = TakeBuffer();
+    st.was.assign(there, there + header_.block_size);
+    st.was_in_window = false;
+  }
+}
+
 Status RecordChain::Approach(uint16_t b) const {
   if (Kept(b) != nullptr) return Status::OK();
   const uint8_t* unused = nullptr;
   return Block(b, &unused);
+}
+
+std::vector<uint8_t> RecordChain::TakeBuffer() const {
+  if (spare_.empty()) return std::vector<uint8_t>();
+  std::vector<uint8_t> v = std::move(spare_.back());
+  spare_.pop_back();
+  return v;
 }
 
 Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
@@ -158,9 +182,16 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
     } else {
       // A block outside the window is read alone: moving the window would
       // drop the bytes that earlier images of the change replace.
-      if (const uint8_t* now = InWindow(b)) image.assign(now, now + header_.block_size);
-      else PX_RETURN_IF_ERROR(ReadBlock(b, &image));
-      change->disk.emplace(b, image);
+      image = TakeBuffer();
+      if (const uint8_t* now = InWindow(b)) {
+        image.assign(now, now + header_.block_size);
+        change->disk_in_window.push_back(b);
+      } else {
+        PX_RETURN_IF_ERROR(ReadBlock(b, &image));
+        std::vector<uint8_t> disk = TakeBuffer();
+        disk.assign(image.begin(), image.end());
+        change->disk.emplace(b, std::move(disk));
+      }
     }
     it = change->blocks.emplace(b, std::move(image)).first;
   }
@@ -277,9 +308,12 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
 void RecordChain::Stage(Change&& c) {
   for (auto& [b, image] : c.blocks) {
     Staged& st = staged_[b];
-    if (st.was.empty()) {
+    if (st.was.empty() && !st.was_in_window) {
       auto disk = c.disk.find(b);
-      st.was = disk != c.disk.end() ? std::move(disk->second) : st.now;
+      if (disk != c.disk.end()) st.was = std::move(disk->second);
+      else if (std::find(c.disk_in_window.begin(), c.disk_in_window.end(), b) != c.disk_in_window.end())
+        st.was_in_window = true;
+      else st.was = st.now;
     }
     st.now = std::move(image);
   }
@@ -294,7 +328,7 @@ void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vecto
   // Each block with its own header in one write, from the group's images.
   const uint32_t bs = header_.block_size;
   for (const auto& [b, st] : staged_) {
-    FileWrite w{file, BlockOffset(b), {}, st.was.data()};
+    FileWrite w{file, BlockOffset(b), {}, st.was_in_window ? InWindow(b) : st.was.data()};
     w.data = st.now.data();
     w.data_size = bs;
     blocks->push_back(std::move(w));
@@ -308,8 +342,11 @@ void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vecto
 }
 
 void RecordChain::Flushed() {
-  for (const auto& [b, st] : staged_)
+  for (auto& [b, st] : staged_) {
     if (uint8_t* kept = InWindow(b)) std::memcpy(kept, st.now.data(), header_.block_size);
+    spare_.push_back(std::move(st.now));
+    if (!st.was_in_window) spare_.push_back(std::move(st.was));
+  }
   staged_.clear();
   std::memcpy(disk_header_.data(), header_bytes_.data(), disk_header_.size());
 }

@@ -40,6 +40,7 @@ class RecordChain {
   struct Change {
     std::map<uint16_t, std::vector<uint8_t>> blocks;  // new images of the blocks to write
     std::map<uint16_t, std::vector<uint8_t>> disk;    // those the group had not changed, as the file holds them
+    std::vector<uint16_t> disk_in_window;              // such blocks whose file bytes the window holds instead
     bool took_staged = false;  // images were taken from the group: it is incomplete until Stage
     std::vector<uint8_t> header;                       // new bytes 0 .. hdr::kFixedEnd
     std::vector<uint16_t> touched;                     // blocks that lost records, ascending
@@ -151,10 +152,18 @@ class RecordChain {
   mutable std::vector<uint8_t> window_;
   mutable uint32_t window_first_ = 0, window_blocks_ = 0;
   // Blocks the group changed: as they stand and as the file holds them.
+  // While the window holds a block, its file bytes are not copied: they
+  // are taken out of the window before it moves.
   struct Staged {
     std::vector<uint8_t> now, was;
+    bool was_in_window = false;
   };
-  std::map<uint16_t, Staged> staged_;
+  void KeepWindowedBytes() const;
+  mutable std::map<uint16_t, Staged> staged_;
+  // Block buffers of groups already written, for the next group's images:
+  // fresh memory for every image costs its allocation and page faults.
+  mutable std::vector<std::vector<uint8_t>> spare_;
+  std::vector<uint8_t> TakeBuffer() const;
 };
 
 // The primary index of a record chain. Its entries are a function of the

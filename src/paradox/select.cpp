@@ -96,6 +96,17 @@ void RadixSort(std::vector<uint64_t>* v, int low_bits) {
 
 }  // namespace
 
+void ResultSet::Prefetch(size_t i) const {
+#if defined(__GNUC__) || defined(__clang__)
+  if (i >= order_.size()) return;
+  const uint8_t* p = record(i);
+  for (size_t at = 0; at < rsize_; at += 64) __builtin_prefetch(p + at);
+  __builtin_prefetch(p + rsize_ - 1);
+#else
+  (void)i;
+#endif
+}
+
 Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<ResultSet>* out) {
   if (st.kind != Statement::Kind::kSelect) return Status::Error(ErrorCode::kNotSupported, "not a SELECT statement");
   std::unique_ptr<ResultSet> rs(new ResultSet);
@@ -131,9 +142,9 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   try {
     // The header's count is bounded by the blocks in use, so this cannot
     // exceed what the file itself could hold.
-    rs->records_.resize(static_cast<size_t>(t.record_count()) * rsize);
+    rs->records_.reset(new uint8_t[static_cast<size_t>(t.record_count()) * rsize]);
     std::unique_ptr<Cursor> c = t.NewCursor();
-    for (; c->Valid(); c->Next(), ++n) std::memcpy(rs->records_.data() + n * rsize, c->record(), rsize);
+    for (; c->Valid(); c->Next(), ++n) std::memcpy(rs->records_.get() + n * rsize, c->record(), rsize);
     PX_RETURN_IF_ERROR(c->status());
     rs->order_.resize(n);
   } catch (const std::bad_alloc&) {
@@ -149,7 +160,7 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   // differ between rows at all, above its row number. Sorting those (a
   // stable sort) orders the rows; where two compact keys are equal and the
   // key holds more than they do, whole keys decide, then the row number.
-  const uint8_t* base = rs->records_.data();
+  const uint8_t* base = rs->records_.get();
   std::vector<uint64_t>& order = rs->order_;
   const int row_bits = HighestBit(n - 1) + 1;
   rs->row_mask_ = (uint64_t{1} << row_bits) - 1;

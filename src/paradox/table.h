@@ -120,6 +120,8 @@ class Cursor {
   // Where the current record is: block number and slot within the block.
   uint16_t block() const { return block_; }
   uint32_t slot() const { return slot_; }
+  // True on the last record of its block: Next enters another block.
+  bool LastInBlock() const { return record_ != nullptr && slot_ + 1 >= count_; }
   // The error that ended the walk, or OK.
   const Status& status() const { return status_; }
   // Stands on record `slot` of block `b`, typically after the table changed

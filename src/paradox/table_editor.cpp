@@ -478,7 +478,6 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
   // editor takes no further deletion (what it gathered before stays whole,
   // unless the deletion had taken blocks from it already).
   state_ = State::kStale;
-  failure_ = Status::Error(ErrorCode::kIoError, "a deletion could not be planned; reopen the table").With(db_path_);
   RecordChain::Change dbc;
   std::vector<std::string_view> keys;
   std::vector<RecordChain::Change> xc(secondary_.size());
@@ -572,6 +571,14 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
   state_ = State::kReady;
   failure_ = Status::OK();
   return Status::OK();
+}
+
+Status TableEditor::failure() const {
+  // A deletion stopped while planning (the message is made here, not for
+  // every deletion).
+  if (state_ == State::kStale)
+    return Status::Error(ErrorCode::kIoError, "a deletion could not be planned; reopen the table").With(db_path_);
+  return failure_;
 }
 
 size_t TableEditor::group_bytes() const {

@@ -73,10 +73,14 @@ class TableEditor {
   // them back failed, the journal undoes the group at the next open) and
   // the editor is of no further use.
   Status Flush();
-  // Block `b` as the gathered group holds it, or null when the group did
-  // not change it; the memory stays until the block changes again or the
-  // group is written.
-  const uint8_t* GroupBlock(uint16_t b) const { return db_.StagedImage(b); }
+  // Block `b` as it stands (see Block), for a walk's cursor, which then
+  // reads the file once, with the editor; null when it cannot be read
+  // (the cursor's own reading then tells why). The memory stays until the
+  // next call, a change or the group being written.
+  const uint8_t* WalkBlock(uint16_t b) const {
+    const uint8_t* p = nullptr;
+    return db_.Block(b, &p).ok() ? p : nullptr;
+  }
   // Called after each group is written (by Flush or by FlushPendingGroups).
   void OnFlushed(std::function<void()> call) { on_flushed_ = std::move(call); }
   // Rows deleted in the gathered group, and the bytes of blocks it writes.
@@ -85,7 +89,7 @@ class TableEditor {
   // True once the editor takes no further deletions (an error happened).
   bool broken() const { return state_ != State::kReady; }
   // The error that made the editor unusable, or OK.
-  const Status& failure() const { return failure_; }
+  Status failure() const;
 
   // The records of the chain in order, for statements: calls `visit` with
   // each record's position and bytes until it returns false.

@@ -61,10 +61,11 @@ Status TableWalk::TakeForChanges(bool* gone) {
   }
   editor_ = std::move(ed);
   PX_RETURN_IF_ERROR(FollowEditor(*editor_, table_.get(), nullptr));
-  // Blocks the group changed are read where the group holds them; once it
-  // is written they are read afresh.
+  // Blocks are read where the editor keeps them (the group's images, the
+  // window it reads the file through); once a group is written, or a
+  // deletion changed them, the cursor takes them afresh.
   const TableEditor* editor = editor_.get();
-  cursor_->SetSource([editor](uint16_t b) { return editor->GroupBlock(b); });
+  cursor_->SetSource([editor](uint16_t b) { return editor->WalkBlock(b); });
   editor_->OnFlushed([this] { Reread(); });
   bool found = false;
   PX_RETURN_IF_ERROR(StandOn(seen, at, &found));
@@ -105,16 +106,21 @@ Status TableWalk::Recover(Status cause) {
   return cause;
 }
 
-Status TableWalk::Settle() {
+Status TableWalk::Settle(bool leaving) {
   if (!editor_) return Status::OK();
   if (editor_->broken()) return Recover(editor_->failure());
-  if (editor_->group_rows() == 0 || (cursor_->Valid() && cursor_->block() == deleted_in_)) return Status::OK();
+  if (editor_->group_rows() == 0 || (!leaving && cursor_->Valid() && cursor_->block() == deleted_in_))
+    return Status::OK();
   const bool due = editor_->group_bytes() >= bounds_.bytes ||
                    std::chrono::duration<double>(Clock::now() - group_start_).count() >= bounds_.seconds;
   return due ? Flush() : Status::OK();
 }
 
 Status TableWalk::Next() {
+  // A group due is written before the walk enters another block, which
+  // may move the editor's window: the window still holds the file's bytes
+  // of the blocks the group changed, and they need not be copied out.
+  if (cursor_->LastInBlock()) PX_RETURN_IF_ERROR(Settle(true));
   const uint16_t was_in = cursor_->block();
   cursor_->Next();
   if (!cursor_->status().ok()) {

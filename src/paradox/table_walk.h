@@ -4,7 +4,7 @@
 // A deletion takes effect at once for the walk (its record, the record
 // count, where it goes on) and reaches the files in groups: the deletions
 // are gathered and written as one journaled change, forced to stable
-// storage, once the group has reached its bounds and the walk has moved on
+// storage, once the group has reached its bounds and the walk moves on
 // past the block of its last deletion, before the table is read through
 // another handle of this process, when the walk is flushed or closed, and
 // before an error is returned. From the first deletion until Close the
@@ -81,8 +81,9 @@ class TableWalk {
   // Reads the current record afresh once a group is written: the cursor
   // read the blocks the group changed where the group held them.
   void Reread();
-  // Writes the group when it is due (see the file comment).
-  Status Settle();
+  // Writes the group when it is due (see the file comment); `leaving`: the
+  // walk is about to leave the block it stands in.
+  Status Settle(bool leaving = false);
   // After the editor failed with `cause`: writes what it still can, lets
   // it go and reads the table afresh, standing on the same record.
   Status Recover(Status cause);

@@ -105,8 +105,9 @@ std::string TField::FormatOther(const paradox::Field& f, const uint8_t* r) const
   }
 }
 
-double TField::AsDateTime() const {
-  const uint8_t* r = Record();
+double TField::AsDateTime() const { return AsDateTimeAt(Record()); }
+
+double TField::AsDateTimeAt(const uint8_t* r) const {
   const paradox::Field& f = meta();
   switch (f.type) {
     case FieldType::kDate:
@@ -124,8 +125,9 @@ double TField::AsDateTime() const {
   }
 }
 
-int32_t TField::AsInteger() const {
-  const uint8_t* r = Record();
+int32_t TField::AsInteger() const { return AsIntegerAt(Record()); }
+
+int32_t TField::AsIntegerAt(const uint8_t* r) const {
   const paradox::Field& f = meta();
   // An empty integer reads as 0, which is what GetInt gives it.
   if (r != nullptr && (f.type == FieldType::kShort || f.type == FieldType::kLong || f.type == FieldType::kAutoInc ||

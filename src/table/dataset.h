@@ -36,6 +36,16 @@ class TField {
   int32_t AsInteger() const;
   double AsFloat() const;
 
+  // The same readings of `record`, the bytes of the row the set stands on
+  // as CurrentRecord gives them (null: at the end), for readers of many
+  // rows that ask the set for the row once.
+  double AsDateTimeAt(const uint8_t* record) const;
+  int32_t AsIntegerAt(const uint8_t* record) const;
+  // The field's type and place in a record, and the table whose bytes it
+  // reads; they stay while the set is open.
+  const paradox::Field& meta() const { return *meta_; }
+  const paradox::Table& table() const { return *table_; }
+
  private:
   const uint8_t* Record() const;
   std::string FormatOther(const paradox::Field& f, const uint8_t* record) const;
@@ -45,8 +55,6 @@ class TField {
   const paradox::Table* table_;
   int index_;
   std::string name_;
-  // The field's type and place, which stay while the set is open.
-  const paradox::Field& meta() const { return *meta_; }
   std::unique_ptr<paradox::Field> meta_;
 };
 

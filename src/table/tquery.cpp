@@ -15,6 +15,11 @@ std::string TStrings::Text() const {
   return s;
 }
 
+namespace {
+// Rows fetched ahead of the one the query stands on (see ResultSet::Prefetch).
+constexpr size_t kFetchAhead = 16;
+}  // namespace
+
 TQuery::TQuery(std::string name) : TDataSet(std::move(name)) {}
 TQuery::~TQuery() { Close(); }
 
@@ -28,6 +33,7 @@ void TQuery::InternalOpen() {
   Check(paradox::ResultSet::Run(paradox::FileSystem::Default(), st, &rs));
   result_ = std::move(rs);
   row_ = 0;
+  for (size_t i = 0; i < kFetchAhead; ++i) result_->Prefetch(i);
   BindFields(&result_->table(), result_->columns());
 }
 
@@ -47,7 +53,10 @@ void TQuery::ExecSQL() {
   Check(s);
 }
 
-void TQuery::InternalNext() { ++row_; }
+void TQuery::InternalNext() {
+  ++row_;
+  result_->Prefetch(row_ + kFetchAhead);
+}
 
 bool TQuery::InternalEof() const { return !result_ || row_ >= result_->size(); }
 

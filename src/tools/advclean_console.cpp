@@ -16,6 +16,10 @@ namespace tools {
 namespace {
 
 constexpr int kBarWidth = 30;
+// Calls of ProgressDue per look at the clock: rows take well under a
+// millisecond each, so a due update comes a few milliseconds late at most.
+constexpr int kCallsPerLook = 32;
+constexpr std::chrono::milliseconds kUpdateEvery{400};
 
 bool IsValidUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i) {
@@ -43,7 +47,7 @@ bool IsTerminal(std::FILE* f) {
 #endif
 }
 
-size_t DisplayWidth(const std::string& utf8) {
+size_t DisplayWidth(std::string_view utf8) {
   size_t n = 0;
   for (unsigned char c : utf8)
     if ((c & 0xC0) != 0x80) ++n;
@@ -85,7 +89,15 @@ void ConsoleProgress::ShowProgress(const std::string& text, double percent) {
   app::ProcessMessages();
 }
 
-bool ConsoleProgress::ProgressDue() { return app::ProgressDue(); }
+bool ConsoleProgress::ProgressDue() {
+  if (--until_look_ > 0) return false;
+  until_look_ = kCallsPerLook;
+  const auto now = clock_ ? clock_() : std::chrono::steady_clock::now();
+  if (any_due_ && now - last_due_ <= kUpdateEvery) return false;
+  any_due_ = true;
+  last_due_ = now;
+  return true;
+}
 
 void ConsoleProgress::Draw() {
   if (!enabled_) return;

@@ -2,8 +2,11 @@
 // error display, in UTF-8.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "cleaning/progress.h"
 
@@ -14,12 +17,18 @@ bool IsTerminal(std::FILE* f);
 // The progress display as one line redrawn in place: the step text, a bar
 // and the percentage, following the calls of the window's display (an
 // empty text keeps the line, a negative percentage hides the bar, an empty
-// text with 0 or less closes it). Draws nothing unless `enabled`. Updates
-// are due when the program's throttle says so; a showing call lets pending
-// messages run, as the window's display does.
+// text with 0 or less closes it). Draws nothing unless `enabled`. An
+// update is due, as with the window's throttle, on the first call and then
+// more than 0.4 s after the last due one; but a console has no window to
+// let catch up, so a due update does not pause, and the clock is looked at
+// only every few calls (the passes ask for every row). A showing call lets
+// pending messages run, as the window's display does.
 class ConsoleProgress : public cleaning::ProgressReport {
  public:
-  ConsoleProgress(std::FILE* out, bool enabled) : out_(out), enabled_(enabled) {}
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // `clock` replaces the steady clock (for tests).
+  ConsoleProgress(std::FILE* out, bool enabled, Clock clock = nullptr)
+      : out_(out), enabled_(enabled), clock_(std::move(clock)) {}
   ~ConsoleProgress() override { Erase(); }
 
   void ShowProgress(const std::string& text, double percent) override;
@@ -37,6 +46,10 @@ class ConsoleProgress : public cleaning::ProgressReport {
   bool bar_ = true;
   int percent_ = 0;
   size_t drawn_ = 0;  // characters on the line now
+  Clock clock_;
+  int until_look_ = 1;  // calls until the clock is looked at
+  bool any_due_ = false;
+  std::chrono::steady_clock::time_point last_due_;
 };
 
 // Keeps the last operator message instead of showing a dialog.
@@ -64,6 +77,6 @@ std::string ErrorDisplayText(const std::string& message);
 std::string ConsoleText(const std::string& text);
 
 // Characters (code points) in UTF-8 text.
-size_t DisplayWidth(const std::string& utf8);
+size_t DisplayWidth(std::string_view utf8);
 
 }  // namespace tools

@@ -126,6 +126,50 @@ TEST(BlockRecTest, OrderedReadSortsByDateTimeName) {
   EXPECT_EQ(numbers, (std::vector<int>{3, 5, 2, 1, 4}));
 }
 
+// Names of a DOS code page table reach the record in Windows-1251, cut to
+// 64 characters, as the field's text reads, whichever set reads them.
+TEST(BlockRecTest, NameOfADosCodePageTableAsTheFieldReadsIt) {
+  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "block_rec_866";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "AdvBlock.db").string();
+  paradox::CreateOptions o;
+  o.code_page = 866;
+  std::unique_ptr<paradox::TableWriter> w;
+  ASSERT_TRUE(paradox::TableWriter::Create(paradox::FileSystem::Default(), path,
+                                           {{"FName", FieldType::kAlpha, 100}, {"FDate", FieldType::kDate, 4},
+                                            {"FTime", FieldType::kTime, 4}, {"FNumber", FieldType::kShort, 2},
+                                            {"FOrder", FieldType::kLong, 4}, {"FYearOrder", FieldType::kShort, 2}},
+                                           o, &w)
+                  .ok());
+  const std::string privet = "\x8F\xE0\xA8\xA2\xA5\xE2";  // "Привет" in code page 866
+  paradox::RecordBuilder rb(w->fields());
+  for (const std::string& name : {privet, std::string(), std::string(70, '\xE0'), std::string(64, 'a') + privet}) {
+    rb.Clear();
+    if (!name.empty()) rb.SetAlpha(0, name);
+    ASSERT_TRUE(w->Append(rb.data()).ok());
+  }
+  ASSERT_TRUE(w->Finish().ok());
+
+  TTable t;
+  t.SetTableName(path);
+  TQuery q;
+  q.SQL.Add("SELECT * FROM \"" + path + "\"");
+  for (TDataSet* ds : std::initializer_list<TDataSet*>{&t, &q}) {
+    ds->Open();
+    std::vector<std::string> names;
+    for (; !ds->Eof(); ds->Next()) {
+      TBlockRec r;
+      ReadBlockRec(*ds, &r);
+      EXPECT_EQ(r.Name.View(), ds->FieldByName("FName")->AsString().substr(0, 64));
+      names.emplace_back(r.Name.View());
+    }
+    ds->Close();
+    EXPECT_EQ(names, (std::vector<std::string>{"\xCF\xF0\xE8\xE2\xE5\xF2", "", std::string(64, '\xF0'),
+                                               std::string(64, 'a')}));
+  }
+}
+
 TEST(BlockRecTest, MissingFieldStopsTheRead) {
   std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "block_rec_missing";
   std::filesystem::remove_all(dir);

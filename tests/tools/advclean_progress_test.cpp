@@ -1,9 +1,12 @@
 // advclean's progress line follows the calls of the window's display.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
+#include "app/engine.h"
 #include "cleaning/texts.h"
 #include "tools/advclean_console.h"
 
@@ -61,6 +64,36 @@ TEST_F(ConsoleProgressTest, DrawsNothingWhenNotATerminal) {
     p.ShowProgress("", -1);
   }
   EXPECT_EQ(Written(), "");
+}
+
+// The passes ask for every row: due as often as the window's throttle
+// allows, without its pause and without a clock reading per call.
+TEST(ConsoleThrottleTest, DueEveryFewTenthsWithoutPausingOrReadingTheClockPerCall) {
+  using namespace std::chrono;
+  steady_clock::time_point now{hours(1)};
+  int reads = 0, sleeps = 0;
+  app::SetSleep([&](int32_t) { ++sleeps; });
+  ConsoleProgress p(nullptr, false, [&] {
+    ++reads;
+    return now;
+  });
+  EXPECT_TRUE(p.ProgressDue());  // the first call of the run
+  int due = 0, calls = 0;
+  // 0.3 s in steps of 1 ms: nothing more is due.
+  for (int i = 0; i < 300; ++i, ++calls, now += milliseconds(1)) due += p.ProgressDue();
+  EXPECT_EQ(due, 0);
+  // Another 1.3 s: due three times, each at most a few calls late.
+  std::vector<int> at;
+  for (int i = 0; i < 1300; ++i, ++calls, now += milliseconds(1))
+    if (p.ProgressDue()) at.push_back(300 + i);
+  ASSERT_EQ(at.size(), 3u);
+  for (size_t k = 0, last = 0; k < at.size(); last = static_cast<size_t>(at[k++])) {
+    EXPECT_GT(at[k] - static_cast<int>(last), 400) << k;
+    EXPECT_LE(at[k] - static_cast<int>(last), 400 + 32) << k;
+  }
+  EXPECT_LE(reads, calls / 16);
+  EXPECT_EQ(sleeps, 0);
+  app::SetSleep(nullptr);
 }
 
 }  // namespace
