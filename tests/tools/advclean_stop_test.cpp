@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -153,7 +154,9 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
   CopyFolder(source, work);
   const auto t0 = Clock::now();
   Outcome whole_run = RunClean(work, -1, 0);
-  const double whole = std::chrono::duration<double>(Clock::now() - t0).count();
+  // Shortened by every later run that finishes first: on a busy machine
+  // the first run may be slow.
+  double whole = std::chrono::duration<double>(Clock::now() - t0).count();
   ASSERT_FALSE(whole_run.signalled);
   ASSERT_TRUE(whole_run.exit_code == 0 || whole_run.exit_code == 1) << whole_run.err;
   const std::vector<Row> done = testsupport::ReadRawTable(db).rows;
@@ -181,7 +184,9 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
     const std::string run = "run " + std::to_string(k) + " (" + SignalName(sig) + " after " +
                             std::to_string(int(delay * 1000)) + " ms)";
     CopyFolder(source, work);
+    const auto started = Clock::now();
     const Outcome o = RunClean(work, delay, sig);
+    const double took = std::chrono::duration<double>(Clock::now() - started).count();
 
     // No journal, nothing left beside the table's own files.
     std::set<std::string> names;
@@ -239,6 +244,7 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
       EXPECT_TRUE(FolderBytes(work) == before) << run << ": killed by the signal after changing the table";
     } else if (o.exit_code == 0 || o.exit_code == 1) {
       phase = "finished first";
+      whole = std::min(whole, took);
       EXPECT_TRUE(left.rows == done) << run << ": finished, but not as the whole run";
     } else {
       ASSERT_EQ(o.exit_code, 3) << run << ": " << o.err;
