@@ -3,7 +3,7 @@
 // boundary, leaving no journal and files that a reader of the raw format
 // finds consistent, holding the rows of some point between the changes of
 // an uninterrupted run. ADVCLEAN_STOP_RUNS sets the runs per table kind
-// (16 by default) for longer trials.
+// (12 by default) for longer trials.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "paradox/check.h"
 #include "paradox/journal.h"
 #include "paradox/value.h"
 #include "../support/raw_table.h"
@@ -172,7 +173,7 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
   ASSERT_EQ(original.rows.size() - done.size(), purged + walked) << "the whole run deleted other rows";
 
   const char* env = std::getenv("ADVCLEAN_STOP_RUNS");
-  const int runs = env != nullptr && std::atoi(env) > 0 ? std::atoi(env) : 16;
+  const int runs = env != nullptr && std::atoi(env) > 0 ? std::atoi(env) : 12;
   const int signals[] = {SIGTERM, SIGINT, SIGHUP};
   std::map<std::string, int> phases;
   uint32_t x = keyed ? 0x2545F491u : 0x9E3779B9u;
@@ -197,6 +198,13 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
 
     const testsupport::RawTable left = testsupport::ReadRawTable(db);
     for (const std::string& p : left.problems) ADD_FAILURE() << run << ": " << p;
+    // With no journal there is nothing the engine's checker could undo
+    // first: its finer rules (the index's stamp) may be asked too.
+    if (names.count(journal) == 0) {
+      std::vector<std::string> problems;
+      EXPECT_TRUE(paradox::CheckTable(paradox::FileSystem::Default(), db, &problems).ok()) << run;
+      for (const std::string& p : problems) ADD_FAILURE() << run << ": check: " << p;
+    }
     std::vector<bool> kept;
     if (!MatchFromEnd(original.rows, left.rows, &kept)) {
       ADD_FAILURE() << run << ": a row left is no original row in the original order";
