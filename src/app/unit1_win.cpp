@@ -9,6 +9,8 @@
 #include "cleaning/texts.h"
 #include "framework/dialogs_win.h"
 #include "framework/text.h"
+#include "paradox/stop.h"
+#include "table/errors.h"
 #include "ui/frmessage_win.h"
 
 using namespace framework;
@@ -166,8 +168,15 @@ void TQuorren::SBAnalyzeClick(TComponent*) {
     MessageDlg(FromCp1251(cleaning::texts::NoTable()) + FromUtf8(State.FTablePath), TMsgDlgType::mtError);
     return;
   }
-  const bool found = cleaner_.CreateList();
-  SBDeldub->SetEnabled(found);
+  try {
+    const bool found = cleaner_.CreateList();
+    SBDeldub->SetEnabled(found);
+  } catch (const dataset::EStopped&) {
+    // The session is ending: the pass ended with the files consistent, and
+    // the list it left is empty. No message may hold the session up.
+    ShowList();
+    return;
+  }
   cleaner_.SortList();
   ShowList();
 }
@@ -175,10 +184,54 @@ void TQuorren::SBAnalyzeClick(TComponent*) {
 void TQuorren::SBDeldubClick(TComponent*) {
   if (pass_running_) return;  // a press while a pass runs is ignored
   PassScope scope(this);
-  cleaner_.DeleteDoubles();
+  bool stopped = false;
+  try {
+    cleaner_.DeleteDoubles();
+  } catch (const dataset::EStopped&) {
+    stopped = true;  // the rows not reached stay, and so do their records
+  }
   ShowList();
   SBDeldub->SetEnabled(false);
-  cleaner_.ReportDeletion(messages_);
+  // A walk that the session's end stopped (or whose table WM_ENDSESSION
+  // let go) says nothing; the next analysis lists what is left.
+  if (!stopped && !stop_asked_) cleaner_.ReportDeletion(messages_);
+}
+
+LRESULT TQuorren::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      // A pass runs below this message (its progress update let it in):
+      // it stops at its next group boundary. The session may end.
+      if (pass_running_) {
+        stop_asked_ = true;
+        paradox::RequestStop();
+      }
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wparam) {
+        // The process may be ended as soon as this returns, and the pass
+        // below it cannot reach its boundary before: write what the walk
+        // gathered and let the table go here (the walk then finds the set
+        // closed and ends). The analysis's read changes nothing, and its
+        // purge lets no message in.
+        if (pass_running_) {
+          stop_asked_ = true;
+          paradox::RequestStop();
+          try {
+            Table.Close();
+          } catch (const std::exception&) {
+            // The group could not be written; its journal undoes it at the
+            // next open, as after a crash.
+          }
+        }
+      } else if (stop_asked_) {
+        // The session goes on after all.
+        stop_asked_ = false;
+        paradox::ClearStopRequest();
+      }
+      return 0;
+  }
+  return TForm::WndProc(message, wparam, lparam);
 }
 
 void TQuorren::FillRow(int row, const cleaning::TBlockRec& rec) {

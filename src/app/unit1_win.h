@@ -48,6 +48,12 @@ class TQuorren : public framework::TForm {
   // ignored then, and closing the window waits for the pass to end.
   bool PassRunning() const { return pass_running_; }
 
+ protected:
+  // The end of the session (shutdown, log-off) during a pass stops it at a
+  // group boundary: WM_QUERYENDSESSION asks for the stop, WM_ENDSESSION
+  // does not return before the table's files are consistent and let go.
+  LRESULT WndProc(UINT message, WPARAM wparam, LPARAM lparam) override;
+
  private:
   class PassScope;
   void FormCloseQuery(framework::TComponent* Sender, bool& CanClose);
@@ -58,6 +64,7 @@ class TQuorren : public framework::TForm {
   cleaning::TCleaner cleaner_;
   bool pass_running_ = false;
   bool close_pending_ = false;
+  bool stop_asked_ = false;  // this window asked the engine to stop
 };
 
 extern TQuorren* Quorren;

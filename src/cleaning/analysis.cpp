@@ -4,6 +4,7 @@
 #include "cleaning/pass_guard.h"
 #include "cleaning/texts.h"
 #include "table/block_rec.h"
+#include "table/errors.h"
 
 namespace cleaning {
 
@@ -38,18 +39,38 @@ void TCleaner::StartAnalysis() {
 bool TCleaner::CreateList() {
   PassGuard guard(running_);
   StartAnalysis();
-  query_.SQL.Clear();
-  query_.SQL.Add("DELETE FROM " + Quoted(state_.FTablePath));
-  query_.SQL.Add("WHERE FDate<" + Quoted(purge_date_));
-  query_.ExecSQL();
-  return ReadList(false, nullptr);
+  try {
+    query_.SQL.Clear();
+    query_.SQL.Add("DELETE FROM " + Quoted(state_.FTablePath));
+    query_.SQL.Add("WHERE FDate<" + Quoted(purge_date_));
+    query_.ExecSQL();
+    return ReadList(false, nullptr);
+  } catch (const dataset::EStopped&) {
+    EndStopped();
+    throw;
+  }
 }
 
 bool TCleaner::PreviewList(int* would_purge) {
   PassGuard guard(running_);
   StartAnalysis();
   *would_purge = 0;
-  return ReadList(true, would_purge);
+  try {
+    return ReadList(true, would_purge);
+  } catch (const dataset::EStopped&) {
+    EndStopped();
+    throw;
+  }
+}
+
+void TCleaner::EndStopped() {
+  // The purge wrote what it deleted; the read changes nothing. The list
+  // is only part of the analysis, so it goes.
+  query_.Close();
+  query_.SQL.Clear();
+  state_.FDupList.Clear();
+  state_.FCurRec = nullptr;
+  progress_.CloseProgress();
 }
 
 bool TCleaner::ReadList(bool skip_purged, int* skipped) {

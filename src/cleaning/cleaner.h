@@ -45,7 +45,9 @@ class TCleaner {
   // every row that repeats the row read before it in all six fields. True
   // when the list holds records. On an error the rows purged stay purged,
   // the list keeps what it had collected, the progress display stays open
-  // and Query stays as the error left it.
+  // and Query stays as the error left it. A stop asked for (paradox/stop.h)
+  // raises dataset::EStopped once the purge has written what it deleted or
+  // the read has ended: Query closed, the list empty, the display closed.
   bool CreateList();
   // The same read without changing anything: rows the purge would delete
   // (a non-empty FDate before 1 January 2011) are skipped as if gone, and
@@ -69,7 +71,9 @@ class TCleaner {
   // records are off the list (rows of a group of deletions that could not
   // be written are back in the table and keep their records), Table stays
   // open on the row where the walk stopped and the progress display stays
-  // open.
+  // open. A stop asked for raises dataset::EStopped at a group boundary:
+  // the deletions made are written and off the list, the rows not reached
+  // stay (their records too), Table is closed and so is the display.
   void DeleteDoubles();
   // Tells the operator how the deletion went: a warning when records are
   // left in the list, otherwise an information. True when records are left.
@@ -86,6 +90,8 @@ class TCleaner {
   void StartAnalysis();
   // The ordered read shared by CreateList and PreviewList.
   bool ReadList(bool skip_purged, int* skipped);
+  // What an analysis leaves when a stop ends it (see CreateList).
+  void EndStopped();
 
   TPassState& state_;
   dataset::TQuery& query_;

@@ -40,6 +40,14 @@ void TCleaner::DeleteDoubles() {
       if (progress_.ProgressDue()) progress_.ShowProgress(std::string(), static_cast<double>(counter) / total * 100);
     }
     table_.Close();
+  } catch (const dataset::EStopped&) {
+    // A stop ends the pass at a group boundary: every deletion made is
+    // written, and the table is let go (its journal with it) before the
+    // stop goes on to the caller.
+    copies.Finish();
+    table_.Close();
+    progress_.CloseProgress();
+    throw;
   } catch (const dataset::EDBEngineError&) {
     // Rows of a group of deletions that could not be written are back in
     // the table: their records stay listed.

@@ -4,6 +4,7 @@
 
 #include "paradox/codepage.h"
 #include "paradox/literal.h"
+#include "paradox/stop.h"
 #include "paradox/table_editor.h"
 #include "paradox/value.h"
 
@@ -43,6 +44,7 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
                      size_t group_bytes) {
   *deleted = 0;
   if (st.kind != Statement::Kind::kDelete) return Status::Error(ErrorCode::kNotSupported, "not a DELETE statement");
+  if (StopRequested()) return Status::Error(ErrorCode::kStopped).With(st.table);
   std::unique_ptr<TableEditor> ed;
   PX_RETURN_IF_ERROR(TableEditor::Open(fs, st.table, &ed));
   const TableHeader& h = ed->header();
@@ -111,6 +113,12 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
   };
   uint16_t b = h.first_block;
   while (b != 0) {
+    // A stop asked for ends the statement here, after what was gathered is
+    // written: between changes the files agree.
+    if (StopRequested()) {
+      PX_RETURN_IF_ERROR(flush());
+      return Status::Error(ErrorCode::kStopped).With(st.table);
+    }
     std::vector<RowPos> victims;
     uint16_t resume = b;
     for (size_t n = 0; resume != 0 && n < blocks_per_change; ++n, resume = ed->next_block(resume)) {

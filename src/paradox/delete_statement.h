@@ -18,7 +18,9 @@ namespace paradox {
 // are gathered and written as one journaled change, forced to stable
 // storage, whenever the blocks they changed reach `group_bytes`, and at the
 // end, so a large deletion is written as several changes, each complete in
-// itself; `*deleted` counts the rows written gone.
+// itself; `*deleted` counts the rows written gone. A stop requested (see
+// stop.h) ends it between two runs of blocks, after the deletions gathered
+// so far are written, with kStopped.
 constexpr size_t kStatementGroupBytes = 8u << 20;
 Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted,
                      size_t group_bytes = kStatementGroupBytes);

@@ -25,6 +25,7 @@ const char* ErrorText(ErrorCode code) {
     case ErrorCode::kSyntaxError: return "Invalid SQL statement";
     case ErrorCode::kFieldNotFound: return "Field not found in table";
     case ErrorCode::kBadLiteral: return "Invalid literal";
+    case ErrorCode::kStopped: return "Stopped on request";
   }
   return "Unknown error";
 }

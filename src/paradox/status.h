@@ -37,6 +37,8 @@ enum class ErrorCode : uint16_t {
   kSyntaxError = 0x2601,    // "Invalid SQL statement"
   kFieldNotFound = 0x2602,  // "Field not found in table"
   kBadLiteral = 0x2603,     // "Invalid literal"
+  // Interruptions.
+  kStopped = 0x2701,  // "Stopped on request"
 };
 
 // The standard text of a code ("Corrupt table/index header", ...).

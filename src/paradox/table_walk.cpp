@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "paradox/stop.h"
 #include "paradox/table_editor.h"
 
 namespace paradox {
@@ -116,7 +117,13 @@ Status TableWalk::Settle(bool leaving) {
   return due ? Flush() : Status::OK();
 }
 
+Status TableWalk::Stopped() {
+  PX_RETURN_IF_ERROR(Flush());
+  return Status::Error(ErrorCode::kStopped).With(path_);
+}
+
 Status TableWalk::Next() {
+  if (StopRequested()) return Stopped();
   // A group due is written before the walk enters another block, which
   // may move the editor's window: the window still holds the file's bytes
   // of the blocks the group changed, and they need not be copied out.
@@ -135,6 +142,7 @@ Status TableWalk::Next() {
 Status TableWalk::Delete() {
   lost_ = 0;
   if (!cursor_->Valid()) return Status::Error(ErrorCode::kNotFound, "no current record").With(path_);
+  if (StopRequested()) return Stopped();
   if (!editor_) {
     bool gone = false;
     PX_RETURN_IF_ERROR(TakeForChanges(&gone));

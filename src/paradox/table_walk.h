@@ -10,7 +10,8 @@
 // before an error is returned. From the first deletion until Close the
 // table is held against every other program, so no one sees the files
 // between. A crash undoes at most the group not written yet; its rows come
-// back whole.
+// back whole. A stop requested (see stop.h) is a group boundary: the next
+// Next or Delete writes the group and fails with kStopped, moving nothing.
 #pragma once
 
 #include <chrono>
@@ -81,6 +82,8 @@ class TableWalk {
   // Reads the current record afresh once a group is written: the cursor
   // read the blocks the group changed where the group held them.
   void Reread();
+  // Writes the gathered group and fails with kStopped.
+  Status Stopped();
   // Writes the group when it is due (see the file comment); `leaving`: the
   // walk is about to leave the block it stands in.
   Status Settle(bool leaving = false);

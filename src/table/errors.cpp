@@ -51,7 +51,9 @@ EDBEngineError::EDBEngineError(const paradox::Status& status)
     : EDBEngineError(static_cast<uint16_t>(status.code()), status.texts()) {}
 
 void Check(const paradox::Status& status) {
-  if (!status.ok()) throw EDBEngineError(status);
+  if (status.ok()) return;
+  if (status.code() == paradox::ErrorCode::kStopped) throw EStopped(status);
+  throw EDBEngineError(status);
 }
 
 }  // namespace dataset

@@ -38,7 +38,15 @@ class EDBEngineError : public EDatabaseError {
   std::vector<std::string> texts_;
 };
 
-// Raises EDBEngineError when `status` is an error.
+// The engine's kStopped: a stop was asked for (see paradox/stop.h) and the
+// change ended at a group boundary, the files consistent. Callers that end
+// their work quietly on a stop catch it before EDBEngineError.
+class EStopped : public EDBEngineError {
+ public:
+  explicit EStopped(const paradox::Status& status) : EDBEngineError(status) {}
+};
+
+// Raises EDBEngineError (EStopped for kStopped) when `status` is an error.
 void Check(const paradox::Status& status);
 
 }  // namespace dataset

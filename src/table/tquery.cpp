@@ -4,6 +4,7 @@
 #include "paradox/engine.h"
 #include "paradox/select.h"
 #include "paradox/sql.h"
+#include "paradox/stop.h"
 #include "table/errors.h"
 #include "table/session.h"
 
@@ -54,6 +55,8 @@ void TQuery::ExecSQL() {
 }
 
 void TQuery::InternalNext() {
+  // The result is only read: a stop asked for simply ends the reading.
+  if (paradox::StopRequested()) Check(paradox::Status::Error(paradox::ErrorCode::kStopped));
   ++row_;
   result_->Prefetch(row_ + kFetchAhead);
 }

@@ -38,10 +38,11 @@ class TQuery : public TDataSet {
   TStrings SQL;
 
   // Runs the statement (a DELETE): the matching rows leave the table file at
-  // once and for good. Raises EDBEngineError when the engine fails; then
-  // nothing of the statement has been written.
+  // once and for good. Raises EDBEngineError when the engine fails, and
+  // EStopped when a stop was asked for (paradox/stop.h); the deletions the
+  // statement had written before either stay, each change complete.
   void ExecSQL();
-  // Rows the last ExecSQL deleted.
+  // Rows the last ExecSQL deleted (written), also after it raised.
   int RowsAffected() const { return rows_affected_; }
 
   const uint8_t* CurrentRecord() const override;

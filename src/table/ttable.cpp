@@ -25,7 +25,7 @@ void TTable::SetTableName(const std::string& name) {
 void TTable::Check(const paradox::Status& st) const {
   if (st.ok()) return;
   lost_ = walk_ ? walk_->lost_deletions() : 0;
-  throw EDBEngineError(st);
+  dataset::Check(st);
 }
 
 void TTable::InternalOpen() {

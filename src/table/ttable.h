@@ -36,7 +36,9 @@ class TTable : public TDataSet {
   // closes the table is held against other programs. A row the engine
   // finds already gone counts as deleted. Engine failures raise
   // EDBEngineError; the row then stays, and so do the rows of a group that
-  // could not be written (see LostDeletions).
+  // could not be written (see LostDeletions). Once a stop is asked for
+  // (paradox/stop.h), Delete and Next write the gathered deletions and
+  // raise EStopped, the set standing where it stood.
   void Delete();
   // After an EDBEngineError of this set: how many of the deletions it had
   // reported done came back with a group that could not be written (the

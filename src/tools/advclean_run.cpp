@@ -11,6 +11,7 @@
 #include "cleaning/texts.h"
 #include "paradox/codepage.h"
 #include "paradox/file.h"
+#include "table/errors.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
 #include "tools/advclean.h"
@@ -18,6 +19,7 @@
 #include "tools/advclean_console.h"
 #include "tools/advclean_output.h"
 #include "tools/json.h"
+#include "tools/stop_signals.h"
 
 namespace tools {
 
@@ -69,9 +71,20 @@ const char kHelp[] =
     "Text is UTF-8. While a pass runs, a progress bar is drawn on standard\n"
     "error when that is a terminal. Errors go to standard error.\n"
     "\n"
+    "Stopping: Ctrl+C, Ctrl+Break or closing the console window (Windows),\n"
+    "SIGINT, SIGTERM or SIGHUP (elsewhere) stop the work at the next safe\n"
+    "point, within a fraction of a second: the deletions made so far are\n"
+    "written, the table is left consistent for every program that reads it,\n"
+    "and the rows not yet deleted stay. advclean says where it stopped and\n"
+    "exits with 3; running it again finishes the work.\n"
+    "\n"
     "Exit status: 0 when everything went, 1 when clean left records it found\n"
     "no row for, 2 on an error (a missing table, a table that cannot be read\n"
-    "or changed, a backup that could not be made, a wrong command line).\n";
+    "or changed, a backup that could not be made, a wrong command line), 3\n"
+    "when a stop ended the work early.\n";
+
+// The exit status of a run that a stop ended early.
+constexpr int kExitStopped = 3;
 
 struct Options {
   std::string command;
@@ -189,6 +202,30 @@ void PrintText(std::FILE* out, const Options& o, const Result& r) {
   std::fprintf(out, "%s\n", paradox::Cp1251ToUtf8(r.outcome).c_str());
 }
 
+// Tells where a stop ended the work and what it left; returns the exit
+// status of a stop.
+int ReportStop(std::FILE* err, const Options& o, const Result& r, bool deleting, int deleted) {
+  std::string cause = StopOnSignals::Cause();
+  std::string text = "advclean: stopped" + (cause.empty() ? std::string(" on request") : " by " + cause);
+  const std::string cutoff = cleaning::PurgeDateLiteral(app::Regional().short_date);
+  if (o.dry_run) {
+    text += " during the dry run; nothing was changed.\n";
+  } else {
+    text += deleting ? " while deleting the copies" : " during the analysis";
+    text += ", at a safe point: the table is consistent.\n";
+    text += "The purge deleted " + std::to_string(r.purged) + " rows dated before " + cutoff;
+    if (deleting)
+      text += "; " + std::to_string(deleted) + " of " + std::to_string(r.duplicates.size()) +
+              " copies were deleted, the others stay.\n";
+    else
+      text += "; no copy was deleted.\n";
+    text += "Run advclean again to finish.\n";
+  }
+  if (o.json && !r.backup.empty()) text = "Backup: " + r.backup + "\n" + text;
+  std::fputs(text.c_str(), err);
+  return kExitStopped;
+}
+
 // The copy of --backup, before the passes; a dry run makes none. False
 // when it could not be made, with the reason on `err`.
 bool Backup(const Options& o, Result* r, std::FILE* out, std::FILE* err) {
@@ -243,14 +280,17 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     return 2;
   }
 
+  // From here on the table may change: a stop ends the work at a safe point.
+  StopOnSignals stops;
   if (!o.backup.empty() && !Backup(o, &r, out, err)) return 2;
 
   ConsoleProgress progress(err, err_is_terminal);
+  bool deleting = false;
+  cleaning::TPassState state;
+  dataset::TQuery Query;
+  dataset::TTable Table;
   try {
-    cleaning::TPassState state;
     state.FTablePath = r.table;
-    dataset::TQuery Query;
-    dataset::TTable Table;
     cleaning::TCleaner cleaner(state, Query, Table, progress, app::Regional().short_date);
     if (o.dry_run) {
       cleaner.PreviewList(&r.purged);
@@ -264,6 +304,7 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
     // As in the window, the deletion runs only after an analysis that
     // found something.
     if (o.command == "clean" && !state.FDupList.Empty()) {
+      deleting = true;
       cleaner.DeleteDoubles();
       KeptMessage message;
       cleaner.ReportDeletion(message);
@@ -271,6 +312,12 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
       r.remaining = Records(state.FDupList);
       r.outcome = message.text();
     }
+  } catch (const dataset::EStopped&) {
+    progress.Erase();
+    // The purge's count stands also when the stop came in the purge itself.
+    if (!o.dry_run) r.purged = Query.RowsAffected();
+    const int left = state.FDupList.Count();
+    return ReportStop(err, o, r, deleting, static_cast<int>(r.duplicates.size()) - left);
   } catch (const std::exception& e) {
     progress.Erase();
     // Text output has named the copy already.

@@ -5,6 +5,7 @@
 
 #include "paradox/check.h"
 #include "tools/pxtool.h"
+#include "tools/stop_signals.h"
 
 namespace tools {
 
@@ -47,7 +48,11 @@ int RunCheck(const std::vector<std::string>& args) {
   if (!repair) return 1;
 
   std::vector<std::string> done;
-  st = paradox::RepairIndexes(fs, path, &done);
+  {
+    // A stop waits for the rebuilt indexes to be written whole.
+    StopOnSignals stops;
+    st = paradox::RepairIndexes(fs, path, &done);
+  }
   if (!st.ok()) return ReportError(st);
   if (done.empty()) std::printf("%s: nothing the repair can rebuild\n", path.c_str());
   for (const std::string& d : done) std::printf("repaired %s\n", d.c_str());

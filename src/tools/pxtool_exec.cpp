@@ -9,6 +9,7 @@
 #include "table/errors.h"
 #include "table/tquery.h"
 #include "tools/pxtool.h"
+#include "tools/stop_signals.h"
 
 namespace tools {
 
@@ -41,7 +42,16 @@ int RunExec(const std::string& table, const std::string& text) {
   q.SQL.Add(paradox::FormatStatement(st));
   try {
     if (st.kind == paradox::Statement::Kind::kDelete) {
-      q.ExecSQL();
+      // A stop ends the deletion at a safe point rather than part way.
+      StopOnSignals stops;
+      try {
+        q.ExecSQL();
+      } catch (const dataset::EStopped&) {
+        const std::string cause = StopOnSignals::Cause();
+        std::fprintf(stderr, "pxtool: stopped by %s after deleting %d rows; the table is consistent\n",
+                     cause.empty() ? "request" : cause.c_str(), q.RowsAffected());
+        return 3;
+      }
       std::printf("%d\n", q.RowsAffected());
       return 0;
     }

@@ -31,6 +31,9 @@ const char kUsage[] =
     "        does; DELETE (WHERE field op \"literal\") deletes for good and\n"
     "        prints the number of rows deleted. Dates in literals follow the\n"
     "        system's short date format (dd.MM.yyyy where there is none).\n"
+    "        Ctrl+C (SIGINT, SIGTERM, SIGHUP) stops a DELETE at a safe point:\n"
+    "        what it deleted is written, the table stays consistent, and\n"
+    "        pxtool exits with 3.\n"
     "sample  writes a realistic AdvBlock.db (and .PX when keyed) into DIR.\n";
 
 int Usage(const char* problem) {
