@@ -73,7 +73,7 @@ void TApplication::Terminate() {
 
 void TApplication::ShowException(const std::exception& e) {
   MessageBoxRequest request;
-  request.text = FromCp1251(ErrorDisplayText(e.what()));
+  request.text = FromUtf8(ErrorDisplayText(e.what()));
   request.caption = title_;
   request.style = MB_OK | MB_ICONERROR;
   ShowMessageBox(request);
