@@ -55,9 +55,12 @@ bool TApplication::HandleMessage(MSG* msg) {
   // Tab and the arrow keys move between the controls of a form.
   HWND root = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
   bool handled = false;
-  if (root && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
-      dynamic_cast<TForm*>(TWinControl::FromHandle(root)) != nullptr) {
-    handled = IsDialogMessageW(root, msg) != FALSE;
+  if (root && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+    if (auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root))) {
+      // The labels' accelerators first: the system's dialog handling knows
+      // only windows.
+      handled = form->DialogChar(*msg) || IsDialogMessageW(root, msg) != FALSE;
+    }
   }
   if (!handled) {
     TranslateMessage(msg);
