@@ -13,10 +13,10 @@ namespace framework {
 // and "/" separate folders; Latin and Cyrillic letters change case.
 std::u16string TitleFromExeName(std::u16string_view path);
 
-// The message the default error display shows for an exception's message:
-// a full stop is added when the last character sorts after "." as a byte
-// (a letter or a digit does; ")" or "." does not). An empty message stays
-// empty.
+// The message the default error display shows for an exception's message
+// (UTF-8): a full stop is added when the last character sorts after "."
+// (a letter or a digit does, and so does every character beyond ASCII;
+// ")" or "." does not). An empty message stays empty.
 std::string ErrorDisplayText(std::string_view message);
 
 }  // namespace framework

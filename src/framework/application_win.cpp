@@ -55,9 +55,12 @@ bool TApplication::HandleMessage(MSG* msg) {
   // Tab and the arrow keys move between the controls of a form.
   HWND root = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
   bool handled = false;
-  if (root && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
-      dynamic_cast<TForm*>(TWinControl::FromHandle(root)) != nullptr) {
-    handled = IsDialogMessageW(root, msg) != FALSE;
+  if (root && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+    if (auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(root))) {
+      // The labels' accelerators first: the system's dialog handling knows
+      // only windows.
+      handled = form->DialogChar(*msg) || IsDialogMessageW(root, msg) != FALSE;
+    }
   }
   if (!handled) {
     TranslateMessage(msg);
@@ -73,7 +76,7 @@ void TApplication::Terminate() {
 
 void TApplication::ShowException(const std::exception& e) {
   MessageBoxRequest request;
-  request.text = FromCp1251(ErrorDisplayText(e.what()));
+  request.text = FromUtf8(ErrorDisplayText(e.what()));
   request.caption = title_;
   request.style = MB_OK | MB_ICONERROR;
   ShowMessageBox(request);

@@ -47,7 +47,8 @@ class TApplication : public TComponent {
   // The default error display: a modal message box with the error icon,
   // one OK button and the title as caption, showing the message with a full
   // stop added by the rule of ErrorDisplayText. Exception messages are
-  // taken as Windows-1251.
+  // UTF-8 throughout the program: the engine names files by their UTF-8
+  // paths, and a path may hold characters no 8-bit code page has.
   void ShowException(const std::exception& e);
   void HandleException(std::exception_ptr error);
 

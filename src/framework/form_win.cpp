@@ -219,6 +219,16 @@ bool TForm::LabelAccelerator(char16_t key) {
   return false;
 }
 
+bool TForm::DialogChar(const MSG& msg) {
+  if (msg.message != WM_SYSCHAR && msg.message != WM_CHAR) return false;
+  if (msg.wParam <= u' ' || msg.wParam > 0xFFFF) return false;
+  if (msg.message == WM_CHAR) {
+    const LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if (code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+  }
+  return LabelAccelerator(static_cast<char16_t>(msg.wParam));
+}
+
 void TForm::Release() {
   if (releasing_) return;
   releasing_ = true;

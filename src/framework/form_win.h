@@ -47,6 +47,13 @@ class TForm : public TWinControl {
   // Given every modal form once it is shown, from inside its message loop:
   // tests answer modal forms with it.
   static std::function<void(TForm&)>& ModalHook();
+  // A character typed in one of the form's windows, before it is handled:
+  // Alt with a letter (WM_SYSCHAR), or a plain letter (WM_CHAR) where the
+  // window takes no characters, focuses the control of the label that
+  // underlines the letter. True when it did (the message is then done).
+  // The labels have no windows, so the system's dialog handling cannot
+  // find them.
+  bool DialogChar(const MSG& msg);
   // Destroys the form once the messages now pending have been handled.
   void Release();
   void BringToFront();

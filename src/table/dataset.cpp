@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "paradox/codepage.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
 #include "table/errors.h"
@@ -150,7 +151,9 @@ int32_t TField::AsIntegerAt(const uint8_t* r) const {
       long long v = std::strtoll(s.c_str(), &end, 10);
       if (end == s.c_str() || *end != '\0' || v < INT32_MIN || v > INT32_MAX) {
         owner_->BeforeRaise();
-        throw EDatabaseError::For(owner_->Name(), "'" + s + "' is not a valid integer value");
+        std::string text;
+        table_->To1251(s, &text);
+        throw EDatabaseError::For(owner_->Name(), "'" + paradox::Cp1251ToUtf8(text) + "' is not a valid integer value");
       }
       return static_cast<int32_t>(v);
     }

@@ -1,4 +1,6 @@
-// The exceptions the data-set layer raises.
+// The exceptions the data-set layer raises. Their messages are UTF-8: the
+// engine names files by their UTF-8 paths, and a table's text is converted
+// before it goes into a message.
 #pragma once
 
 #include <stdexcept>

@@ -44,10 +44,14 @@ TSelectDirDlg::TSelectDirDlg(TComponent* owner) : TForm(owner) {
   SetPosition(TPosition::poScreenCenter);
 
   // Windows in their tab order; the labels lie beside them.
+  // Both lists keep the sizes they are given: the system's integral height
+  // would shrink them to whole lines of whatever height a line had while
+  // the window was made or filled, different from one opening to the next.
   DirList = new TDirectoryListBox(this);
   DirList->SetBounds(8, 72, 213, 138);
-  DirList->SetParent(this);
+  DirList->SetIntegralHeight(false);
   DirList->SetItemHeight(17);
+  DirList->SetParent(this);
   DirList->OnChange = [this](TComponent* s) { DirListChange(s); };
 
   DirEdit = new TEdit(this);
@@ -76,6 +80,7 @@ TSelectDirDlg::TSelectDirDlg(TComponent* owner) : TForm(owner) {
 
   FileList = new TFileListBox(this);
   FileList->SetBounds(232, 72, 185, 93);
+  FileList->SetIntegralHeight(false);
   FileList->SetItemHeight(13);
   FileList->Font().SetColor(clGrayText);
   FileList->SetParent(this);

@@ -26,7 +26,7 @@ std::string SystemMessage(unsigned long code) {
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
   if (text.empty()) return "I/O error " + std::to_string(code);
-  return ToCp1251(text);
+  return ToUtf8(text);
 }
 
 // The bitmap resource `name` of the program, its bottom-left colour

@@ -17,7 +17,7 @@
 namespace ui {
 
 // A folder or drive that cannot be entered: the system's error code and
-// text (the text in Windows-1251, as the error display takes it).
+// text (in UTF-8, as every exception's message).
 class EInOutError : public std::runtime_error {
  public:
   explicit EInOutError(unsigned long code);

@@ -12,14 +12,23 @@
 namespace testing_app {
 
 namespace {
+
 constexpr int32_t kDayOffset = 693594;  // engine day 1 is 1 January of the year 1
+
+// Paths are UTF-8 both ways, whatever the system's 8-bit code page.
+std::filesystem::path PathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
 }
 
+}  // namespace
+
 std::string FreshFolder(const std::string& name) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "app" / name;
+  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "app" / PathOf(name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  return dir.string();
+  return Utf8Of(dir);
 }
 
 std::string WriteAdvBlock(const std::string& folder, const std::vector<BlockRow>& rows, bool with_number) {
@@ -30,7 +39,7 @@ std::string WriteAdvBlock(const std::string& folder, const std::vector<BlockRow>
   if (with_number) fields.push_back({"FNumber", FieldType::kShort, 2});
   fields.push_back({"FOrder", FieldType::kLong, 4});
   fields.push_back({"FYearOrder", FieldType::kShort, 2});
-  const std::string path = (std::filesystem::path(folder) / "AdvBlock.db").string();
+  const std::string path = Utf8Of(PathOf(folder) / "AdvBlock.db");
   std::unique_ptr<paradox::TableWriter> writer;
   paradox::Status s =
       paradox::TableWriter::Create(paradox::FileSystem::Default(), path, fields, paradox::CreateOptions{}, &writer);

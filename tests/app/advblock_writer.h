@@ -16,7 +16,8 @@ struct BlockRow {
   int32_t year = 0;
 };
 
-// A fresh folder for one test (emptied when it exists), as a UTF-8 path.
+// A fresh folder for one test (emptied when it exists), as a UTF-8 path;
+// `name` is UTF-8 too.
 std::string FreshFolder(const std::string& name);
 
 // Writes `folder`/AdvBlock.db with FName A80, FDate, FTime, FNumber Short,

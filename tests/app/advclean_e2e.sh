@@ -2,7 +2,7 @@
 # End-to-end run of the real AdvClean.exe under Wine, driven from outside
 # with xdotool on a virtual screen:
 #
-#   advclean_e2e.sh BUILD_DIR ADVCLEAN_EXE PXTOOL_EXE ARTEFACT_DIR
+#   advclean_e2e.sh BUILD_DIR ADVCLEAN_EXE PXTOOL_EXE ARTEFACT_DIR PROBE_EXE
 #
 # 1. pxtool.exe writes a sample table to C:\Morvane of the build's prefix;
 # 2. AdvClean.exe starts; the buttons' gradients are checked by pixels on
@@ -11,19 +11,26 @@
 #    read ("Information"); the dialog is answered and a second analysis
 #    finds nothing; the program is closed with WM_CLOSE;
 # 3. pxtool.exe checks the table and its rows are verified;
-# 4. the folder field's button opens "Select Directory"; a subfolder of
-#    C:\Morvane is opened by a double click and taken with OK; both passes
-#    then clean the table there and leave C:\Morvane's alone;
-# 5. on a damaged table the engine's error reaches the default error
-#    display, a box titled after the executable ("Advclean"), and the
-#    program goes on until it is closed.
-# Screenshots of each step go to ARTEFACT_DIR.
+# 4. the folder field's button opens "Select Directory"; the subfolder
+#    C:\Morvane\Эфир is opened by a double click and taken with OK; both
+#    passes then clean the table there and leave C:\Morvane's alone; the
+#    dialog's lists keep their sizes and line height, and their labels'
+#    accelerators move the focus under real key presses;
+# 5. that table damaged: the engine's error, naming it, reaches the
+#    default error display, a box titled after the executable ("Advclean"),
+#    and the program goes on; that table missing: "Нет базы" and its path;
+# 6. the dialog opened again at the Cyrillic folder, cancelled with Escape,
+#    and the program closed.
+# Texts, list lines, focus and control sizes are read from the running
+# program with PROBE_EXE (window_probe); screenshots of each step go to
+# ARTEFACT_DIR.
 set -euo pipefail
 
 build_dir=$1
 advclean=$2
 pxtool=$3
 artefacts=$4
+probe_exe=$5
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 wine_run=$root/cmake/wine-run.sh
@@ -32,6 +39,11 @@ source "$root/scripts/window_driver.sh"
 
 export ADVCLEAN_WINEPREFIX=$build_dir/wineprefix
 export WINEDEBUG=-all
+# Wine reads file names and command lines in the locale's character set;
+# the Cyrillic folder needs UTF-8 (C.UTF-8 keeps the English defaults).
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+  export LC_ALL=C.UTF-8 LANG=C.UTF-8
+fi
 mkdir -p "$artefacts"
 rm -f "$artefacts"/*.png "$artefacts"/*.json
 
@@ -103,6 +115,98 @@ deleted = sum((kept - left).values())
 assert deleted > 0, "no copy was deleted"
 print(f"e2e: {len(before)} rows, {len(before) - sum(kept.values())} purged, {deleted} copies deleted, {len(after)} left")
 PY
+}
+
+# probe_check TITLE CODE [ARG]: runs the Python CODE on what window_probe
+# reads of the window titled TITLE, with d (its JSON), one(cls, i) (the
+# i-th visible control of a class), dir_list() and file_list() (the folder
+# dialog's lists), texts() (every control's text), focused() (the focused
+# control or None) and arg. A failed assertion prints its message.
+probe_check() {
+  wine_ "$probe_exe" "$1" | tr -d '\r' >"$artefacts/probe.json" || return 1
+  python3 - "$artefacts/probe.json" "$2" "${3:-}" <<'PY'
+import json, sys
+d = json.load(open(sys.argv[1], encoding="utf-8"))
+arg = sys.argv[3]
+visible = lambda cls: [c for c in d["controls"] if c["class"].lower() == cls.lower() and c["visible"]]
+one = lambda cls, i=0: visible(cls)[i]
+at = lambda x, y: [c for c in d["controls"] if c["visible"] and c["rect"][:2] == [x, y]][0]
+dir_list = lambda: at(8, 72)
+file_list = lambda: at(232, 72)
+texts = lambda: [c["text"] for c in d["controls"]]
+focused = lambda: next((c for c in d["controls"] if c["focused"]), None)
+try:
+    exec(sys.argv[2])
+except (AssertionError, IndexError) as e:
+    print(f"e2e: {d['title']}: {e!r}", file=sys.stderr)
+    sys.exit(1)
+PY
+}
+
+# list_sizes DIALOG LINE: the folder dialog's Directories list is 213 x 138
+# and the Files list 185 x 93, as the system has their windows and as their
+# frames end on the screen; the selected line LINE of the Directories list
+# is highlighted over exactly 17 pixel rows from 17 x LINE.
+list_sizes() {
+  probe_check "Select Directory" 'assert dir_list()["rect"] == [8, 72, 213, 138], dir_list()["rect"]
+assert file_list()["rect"] == [232, 72, 185, 93], file_list()["rect"]' || return 1
+  window_geometry "$1"
+  import -window root -crop "424x255+${X}+${Y}" +repage "$artefacts/dialog.png"
+  python3 - "$artefacts/dialog.png" "$2" <<'PY'
+import subprocess, sys
+png, line = sys.argv[1], int(sys.argv[2])
+txt = subprocess.run(["convert", png, "-depth", "8", "txt:-"], check=True, capture_output=True, text=True).stdout
+px = {}
+for row in txt.splitlines()[1:]:
+    at, _, rest = row.partition(":")
+    x, y = map(int, at.split(","))
+    px[x, y] = rest.split("#")[1][:6]
+face = px[4, 100]
+# The last row (column) of each list's frame before the dialog's face.
+def last(points):
+    inside = [p for p in points if px[p] != face]
+    return max(inside) if inside else None
+assert last([(108, y) for y in range(190, 222)])[1] == 72 + 138 - 1, "Directories list's bottom"
+assert last([(x, 140) for x in range(200, 230)])[0] == 8 + 213 - 1, "Directories list's right side"
+assert last([(320, y) for y in range(150, 172)])[1] == 72 + 93 - 1, "Files list's bottom"
+assert last([(x, 120) for x in range(400, 424)])[0] == 232 + 185 - 1, "Files list's right side"
+# The highlight band: rows where most of x = 120..200 have the colour of
+# the line's middle (a focus frame dots its first and last rows).
+top = 74 + 17 * line
+mark = px[160, top + 8]
+def lit(y): return sum(px[x, y] == mark for x in range(120, 200)) >= 32
+band = [y for y in range(top - 4, top + 22) if lit(y)]
+assert band == list(range(top, top + 17)), f"line {line} lit over rows {band[0] - 74}..{band[-1] - 74}, not {top - 74}..{top - 74 + 16}"
+print(f"e2e: Directories 213 x 138, Files 185 x 93, line {line} 17 pixels high")
+PY
+}
+
+# crop_sum DIALOG X Y W H: a checksum of that client rectangle's pixels.
+crop_sum() {
+  window_geometry "$1"
+  import -window root -crop "${4}x${5}+$((X + $2))+$((Y + $3))" +repage rgb:- | md5sum
+}
+
+# dialog_keys DIALOG SHOT: real key presses to the folder dialog (the X
+# focus on it, then XTEST keys): Alt+F, Alt+R and Alt+D move the focus to
+# the Files, Drives and Directories lists (found by their places), each of
+# which looks different once it has it. A screenshot SHOT after Alt+F.
+dialog_keys() {
+  local dialog=$1 name=$2 key letter x y w h before
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+  sleep 0.5
+  for key in "f 232 72 185 93" "r 232 192 185 19" "d 8 72 213 138"; do
+    read -r letter x y w h <<<"$key"
+    before=$(crop_sum "$dialog" "$x" "$y" "$w" "$h")
+    xdotool key "alt+$letter"
+    sleep 0.7
+    probe_check "Select Directory" 'assert focused() is not None and focused()["rect"][:2] == eval(arg), focused()' "[$x, $y]" ||
+      fail "Alt+$letter did not move the focus to the control at ($x, $y)"
+    [ "$(crop_sum "$dialog" "$x" "$y" "$w" "$h")" != "$before" ] ||
+      fail "the control at ($x, $y) does not show the focus Alt+$letter gave it"
+    echo "e2e: Alt+$letter moved the focus to the control at ($x, $y)"
+    if [ "$letter" = f ]; then window_shot "$name" "$dialog"; fi
+  done
 }
 
 # 1. The sample table.
@@ -186,14 +290,21 @@ app_pid=""
 wine_ "$pxtool" check 'C:\Morvane\AdvBlock.db' || fail "pxtool check found problems"
 wine_ "$pxtool" dump 'C:\Morvane\AdvBlock.db' >"$artefacts/after.json"
 check_cleaned "$artefacts/before.json" "$artefacts/after.json" || fail "the rows are not as expected"
-# 4. The folder field: its button opens "Select Directory", a double click
-#    on the subfolder line of C:\Morvane opens it, OK writes it into the
-#    field, and both passes clean the table there and no other.
-rm -f "$prefix_c/Morvane/"AdvBlock.*
-mkdir -p "$prefix_c/Morvane/Sub"
+# 4. A folder with a Cyrillic name, C:\Morvane\Эфир: the folder field's
+#    button opens "Select Directory", a double click on its line opens it,
+#    OK writes it into the field, and both passes clean the table there and
+#    no other. Its eight subfolders give the folder list a scroll bar once
+#    it is opened. pxtool writes and reads the tables in ASCII folders, and
+#    they are moved on the host's side.
+cyr=Эфир
+cyr_dir=$prefix_c/Morvane/$cyr
+cyr_table='C:\Morvane\'$cyr'\AdvBlock.db'
+rm -rf "$prefix_c/Morvane" "$prefix_c/staging"
 wine_ "$pxtool" sample 'C:\Morvane' --rows 500 --seed 3 >/dev/null
-wine_ "$pxtool" sample 'C:\Morvane\Sub' --rows 2000 --seed 11 | tr -d '\r'
-wine_ "$pxtool" dump 'C:\Morvane\Sub\AdvBlock.db' >"$artefacts/sub-before.json"
+wine_ "$pxtool" sample 'C:\staging' --rows 2000 --seed 11 | tr -d '\r'
+wine_ "$pxtool" dump 'C:\staging\AdvBlock.db' >"$artefacts/sub-before.json"
+mv "$prefix_c/staging" "$cyr_dir"
+for i in 1 2 3 4 5 6 7 8; do mkdir "$cyr_dir/Архив $i"; done
 cp "$prefix_c/Morvane/AdvBlock.db" "$artefacts/morvane-before.db"
 wine_ "$advclean" &
 app_pid=$!
@@ -223,44 +334,78 @@ window_shot 07-select-directory "$dialog"
 [ "$(pixel "$dialog" $((10 + 10 + 1)) $((74 + 2 * 17 + 1 + 6)))" = "0,0,0" ] &&
   [ "$(pixel "$dialog" $((10 + 10 + 3)) $((74 + 2 * 17 + 1 + 6)))" = "255,255,0" ] ||
   fail "no closed folder icon on the subfolder line"
+probe_check "Select Directory" 'assert dir_list()["items"] == ["C:\\", "Morvane", "Эфир"], dir_list()["items"]' ||
+  fail "the folder list does not show the Cyrillic folder's line as named"
+list_sizes "$dialog" 1 || fail "the dialog's lists are not at their sizes (no scroll bar)"
 # The folder list (8, 72) of the dialog, lines 17 pixels high: C:\,
-# Morvane (current), then the subfolder Sub.
+# Morvane (current), then the subfolder Эфир.
 double_click_at "$dialog" 60 $((72 + 2 + 2 * 17 + 8))
 sleep 1
 window_shot 08-select-directory-sub "$dialog"
+probe_check "Select Directory" 'assert dir_list()["items"][:4] == ["C:\\", "Morvane", "Эфир", "Архив 1"], dir_list()["items"]' ||
+  fail "the folder list did not open the Cyrillic folder"
+list_sizes "$dialog" 2 || fail "the dialog's lists are not at their sizes (with a scroll bar)"
+dialog_keys "$dialog" 09-select-directory-keys
 click_at "$dialog" $((256 + 38)) $((224 + 13))  # OK
 wait_gone "Select Directory" 10 || fail "the folder dialog did not close with OK"
 sleep 1
-field_shot 09-folder-field-sub "$main"
+field_shot 10-folder-field-cyrillic "$main"
 button_drawn || fail "the field's button is gone after the dialog"
-press_analyze "$main" || fail "the analysis of the subfolder did not end"
-sleep 1
-press_delete "$main" || fail "the deletion in the subfolder did not end"
-id=$(wait_window "Information" 30) || fail "no outcome dialog for the subfolder"
+probe_check "Утилита удаления дублей" 'assert one("Edit")["text"] == "C:\\Morvane\\Эфир", one("Edit")["text"]' ||
+  fail "the folder field does not hold the folder as named"
+analyze_measured "$main" || fail "the analysis of the Cyrillic folder did not end"
+darker "$GRID_BEFORE" "$GRID_AFTER" || fail "the grid did not fill for the Cyrillic folder"
+shot 11-cyrillic-analysed
+press_delete "$main" || fail "the deletion in the Cyrillic folder did not end"
+id=$(wait_window "Information" 30) || fail "no outcome dialog for the Cyrillic folder"
 window_geometry "$id"
 click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
 wait_gone "Information" 10 || fail "the outcome dialog did not close"
-ADVCLEAN_WINEPREFIX=$ADVCLEAN_WINEPREFIX bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
-wait_program_end || fail "the program did not end after the folder steps"
-wine_ "$pxtool" dump 'C:\Morvane\Sub\AdvBlock.db' >"$artefacts/sub-after.json"
-check_cleaned "$artefacts/sub-before.json" "$artefacts/sub-after.json" || fail "the subfolder's table was not cleaned"
+rm -rf "$prefix_c/check" && mkdir "$prefix_c/check" && cp "$cyr_dir"/AdvBlock.* "$prefix_c/check/"
+wine_ "$pxtool" dump 'C:\check\AdvBlock.db' >"$artefacts/sub-after.json"
+check_cleaned "$artefacts/sub-before.json" "$artefacts/sub-after.json" || fail "the Cyrillic folder's table was not cleaned"
 cmp -s "$artefacts/morvane-before.db" "$prefix_c/Morvane/AdvBlock.db" || fail "the table of C:\\Morvane changed too"
 echo "e2e: the folder picked in the dialog was cleaned, C:\\Morvane was not"
 
-# 5. A damaged table.
-head -c 3000 /dev/zero | tr '\0' 'Z' >"$prefix_c/Morvane/AdvBlock.db"
-wine_ "$advclean" &
-app_pid=$!
-main=$(wait_window "Утилита удаления дублей" 90) || fail "the main window did not appear again"
-sleep 1
+# 5. The same folder's table damaged: the engine's error, naming the file,
+#    reaches the default error display, a box titled after the executable
+#    ("Advclean"), and the window goes on. Then the table missing: "Нет
+#    базы" and the path. Both texts are read back from the boxes.
+head -c 3000 /dev/zero | tr '\0' 'Z' >"$cyr_dir/AdvBlock.db"
 click_at "$main" 252 70
 id=$(wait_window "Advclean" 60) || fail "no error box titled Advclean"
 sleep 1
-shot 05-engine-error
+shot 12-engine-error
+probe_check "Advclean" 'assert any(t.endswith("\n" + arg + ".") for t in texts()), texts()' "$cyr_table" ||
+  fail "the engine's error does not name $cyr_table as it is named"
 window_geometry "$id"
 click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
 wait_gone "Advclean" 10 || fail "the error box did not close"
 xdotool search --name "^Утилита удаления дублей\$" >/dev/null || fail "the main window went with the error"
-close_program "$app_pid" AdvClean.exe || fail "the program did not end after the error box, or ended with an error ($?)"
+rm -f "$cyr_dir"/AdvBlock.*
+click_at "$main" 252 70
+id=$(wait_window "Error" 30) || fail "no \"Нет базы\" box for the missing table"
+sleep 1
+shot 13-no-table
+probe_check "Error" 'assert "Нет базы " + arg in texts(), texts()' "$cyr_table" ||
+  fail "the missing table's box does not name it as it is named"
+window_geometry "$id"
+click_at "$id" $((WIDTH / 2)) $((HEIGHT - 20))
+wait_gone "Error" 10 || fail "the \"Нет базы\" box did not close"
+
+# 6. "Select Directory" once more, now opening at the Cyrillic folder with
+#    the scroll bar there from the start: the lists at their sizes, the
+#    accelerators, and Escape from the keyboard cancels.
+click_at "$main" $((button_x + 10)) $((button_y + 8))
+dialog=$(wait_window "Select Directory" 20) || fail "the field's button did not open \"Select Directory\" again"
+sleep 1
+window_shot 14-select-directory-again "$dialog"
+list_sizes "$dialog" 2 || fail "the dialog's lists are not at their sizes (second opening)"
+dialog_keys "$dialog" 15-select-directory-again-keys
+xdotool key Escape
+wait_gone "Select Directory" 10 || fail "Escape did not close the folder dialog"
+probe_check "Утилита удаления дублей" 'assert one("Edit")["text"] == "C:\\Morvane\\Эфир", one("Edit")["text"]' ||
+  fail "the cancelled dialog changed the folder field"
+close_program "$app_pid" AdvClean.exe || fail "the program did not end after the folder steps, or ended with an error ($?)"
 app_pid=""
 echo "e2e: passed"

@@ -15,7 +15,9 @@
 #include "framework/application_win.h"
 #include "framework/text.h"
 #include "tests/app/advblock_writer.h"
+#include "framework/wide_win.h"
 #include "tests/framework/win_test_support.h"
+#include "tests/ui/ui_win_test_support.h"
 #include "ui/frmessage_win.h"
 
 namespace app {
@@ -317,6 +319,63 @@ TEST_F(QuorrenTest, ErrorsOfTheTableReachTheDefaultErrorDisplay) {
   EXPECT_TRUE(form->SBDeldub->Enabled());
   EXPECT_EQ(DataRows(), 1);
   EXPECT_FALSE(ui::MessageExists);
+}
+
+// A folder with a Cyrillic name and a letter no 8-bit Windows code page of
+// the operator's has: picked in the folder dialog, analysed, then missing
+// and damaged. Every text on the way shows it as it is named.
+TEST_F(QuorrenTest, CyrillicFolderShowsAsNamedEverywhere) {
+  const std::u16string name = u"Эфир Ω";
+  const std::string folder = FreshFolder(framework::ToUtf8(name));
+  WriteAdvBlock(folder, Repeated(kClip, k2011, 3));
+  wchar_t full[MAX_PATH * 2];
+  DWORD n = GetFullPathNameW(framework::Wide(FromUtf8(folder)), MAX_PATH * 2, full, nullptr);
+  const std::u16string path = framework::FromWide(full, n);
+  const std::u16string table = path + u"\\AdvBlock.db";
+
+  // The dialog starts at the parent; the folder's line is opened and taken.
+  form->DE->SetText(path.substr(0, path.rfind(u'\\')));
+  std::vector<std::u16string> lines;
+  std::u16string label, files;
+  {
+    testing_ui::DialogAnswer answer([&](ui::TSelectDirDlg& d) {
+      for (int i = 0; i < d.DirList->Count(); ++i)
+        if (d.DirList->Items(i) == name) d.DirList->SetItemIndex(i);
+      d.DirList->OpenCurrent();
+      for (int i = 0; i < d.DirList->Count(); ++i) lines.push_back(d.DirList->Items(i));
+      label = d.DirLabel->Text();
+      if (d.FileList->Count() > 0) files = d.FileList->Items(0);
+      d.OKButton->Click();
+    });
+    form->DE->DoClick();
+    ASSERT_EQ(answer.opened, 1);
+  }
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), name);  // the current line, last of the path's
+  EXPECT_EQ(label, path);
+  EXPECT_EQ(files, u"AdvBlock.db");
+  EXPECT_EQ(WindowText(form->DE->Handle()), path);  // what the edit window holds
+
+  ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  EXPECT_TRUE(boxes.boxes.empty());
+  ASSERT_EQ(DataRows(), 2);
+  EXPECT_EQ(Cell(3, 1), u"Ролик");
+
+  ASSERT_TRUE(DeleteFileW(framework::Wide(table)));
+  ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, u"Нет базы " + table);
+
+  // The engine names the file in its error; the default display shows it.
+  HANDLE h = CreateFileW(framework::Wide(table), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(h, std::string(3000, 'Z').data(), 3000, &written, nullptr);
+  CloseHandle(h);
+  ClickAt(form->Handle(), 132 + 120, 56 + 14);
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].caption, Application().Title());
+  const std::u16string& text = boxes.boxes[1].text;
+  EXPECT_NE(text.find(u"\n" + table), std::u16string::npos) << framework::ToUtf8(text);
 }
 
 TEST_F(QuorrenTest, PressesDuringAPassAreIgnored) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/text.h"
+
 namespace framework {
 namespace {
 
@@ -22,7 +24,8 @@ TEST(ErrorTextTest, FullStopOnlyAfterCharactersSortingAfterTheDot) {
   EXPECT_EQ(ErrorDisplayText("Done."), "Done.");
   EXPECT_EQ(ErrorDisplayText("quoted '"), "quoted '");  // "'" sorts before "."
   EXPECT_EQ(ErrorDisplayText("path\\"), "path\\.");
-  EXPECT_EQ(ErrorDisplayText("\xE1\xE0\xE7\xFB"), "\xE1\xE0\xE7\xFB.");  // Cyrillic letters are high bytes
+  // Messages are UTF-8: a character beyond ASCII ends in a byte above ".".
+  EXPECT_EQ(ErrorDisplayText(Utf8Bytes(u8"C:\\Эфир")), Utf8Bytes(u8"C:\\Эфир."));
   EXPECT_EQ(ErrorDisplayText(""), "");
 }
 

@@ -167,15 +167,16 @@ TEST(ErrorDisplayTest, ExceptionLeavingAHandlerIsShownAndTheWindowGoesOn) {
   EXPECT_EQ(recorder.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
 }
 
-TEST(ErrorDisplayTest, TitleComesFromTheExecutableAndMessagesAreCp1251) {
+TEST(ErrorDisplayTest, TitleComesFromTheExecutableAndMessagesAreUtf8) {
   MessageBoxRecorder recorder;
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   Application().Initialize();
   EXPECT_EQ(Application().Title(), TitleFromExeName(std::u16string(reinterpret_cast<char16_t*>(path), n)));
-  Application().ShowException(std::runtime_error("\xCD\xE5\xF2 \xE1\xE0\xE7\xFB (x)"));
+  // Ω: a letter no 8-bit code page of the operator's holds.
+  Application().ShowException(std::runtime_error(Utf8Bytes(u8"C:\\Эфир Ω\\AdvBlock.db (x)")));
   ASSERT_EQ(recorder.boxes.size(), 1u);
-  EXPECT_EQ(recorder.boxes[0].text, u"Нет базы (x)");
+  EXPECT_EQ(recorder.boxes[0].text, u"C:\\Эфир Ω\\AdvBlock.db (x)");
 }
 
 TEST(MessageDialogTest, CaptionAndIconFollowTheKind) {

@@ -138,6 +138,29 @@ TEST_F(DataSetTest, DosTextBecomesWindows1251) {
   EXPECT_EQ(name, paradox::Utf8To1251("Абана"));
 }
 
+// Messages are UTF-8 whatever code page the table's text is in: Windows
+// text under a 1252 header, and DOS text.
+TEST_F(DataSetTest, TextThatIsNoIntegerIsQuotedInUtf8) {
+  TQuery q;
+  SetSelect(q, Fixture("pdx-samples-ru/CalcTab1.db"), "R_N");
+  q.Open();
+  try {
+    q.FieldByName("R_Note")->AsInteger();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Query: 'Товар на складе' is not a valid integer value");
+  }
+  TTable t;
+  t.SetTableName(Fixture("pdx-samples-ru/lekarstva.DB"));
+  t.Open();
+  try {
+    t.FieldByName("preparati")->AsInteger();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Table: 'Абана' is not a valid integer value");
+  }
+}
+
 TEST_F(DataSetTest, PasswordProtectedTableIsRefused) {
   TTable t;
   t.SetTableName(Fixture("paradoxdriver/encrypt/encrypted.db"));

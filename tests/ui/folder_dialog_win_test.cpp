@@ -82,13 +82,68 @@ TEST_F(FolderDialogTest, LayoutTextsAndTheHiddenHelpButton) {
   EXPECT_EQ(d.CancelButton->BoundsRect(), Bounds(340, 224, 77, 27));
   // Tab order: the folder list first, the help button last.
   EXPECT_EQ(GetNextDlgTabItem(window, nullptr, FALSE), d.DirList->Handle());
-  // Alt+R goes to the drive list by its label.
-  SendMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, 'r');
-  EXPECT_EQ(GetFocus(), d.DriveList->Handle());
 
   TSelectDirDlg& with_help = Open(u"", 0, 17);
   EXPECT_TRUE(with_help.HelpButton->Visible());
   EXPECT_EQ(with_help.OKButton->BoundsRect(), Bounds(172, 224, 77, 27));
+}
+
+// Keys as the system delivers them: a character message posted to the
+// focused window and handled by the program's message loop.
+void Type(UINT message, char16_t key) {
+  PostMessageW(GetFocus(), message, key, message == WM_SYSCHAR ? 1 << 29 : 0);  // bit 29: Alt held
+  Pump();
+}
+
+TEST_F(FolderDialogTest, LabelAcceleratorsFocusTheirControlsFromTheKeyboard) {
+  TSelectDirDlg& d = Open(u"");
+  d.Show();
+  Pump();
+  ASSERT_EQ(GetFocus(), d.DirList->Handle());
+  Type(WM_SYSCHAR, u'f');
+  EXPECT_EQ(GetFocus(), d.FileList->Handle());
+  Type(WM_SYSCHAR, u'R');  // Alt+Shift+R: letters match in either case
+  EXPECT_EQ(GetFocus(), d.DriveList->Handle());
+  Type(WM_SYSCHAR, u'd');
+  EXPECT_EQ(GetFocus(), d.DirList->Handle());
+  Type(WM_SYSCHAR, u'n');  // "Directory &Name:" names the hidden folder-name box
+  EXPECT_EQ(GetFocus(), d.DirList->Handle());
+  // Without Alt a letter is the list's own (it moves to a line), but on a
+  // button, which takes no characters, it works as with Alt.
+  Type(WM_CHAR, u'f');
+  EXPECT_EQ(GetFocus(), d.DirList->Handle());
+  SetFocus(d.OKButton->Handle());
+  Type(WM_CHAR, u'f');
+  EXPECT_EQ(GetFocus(), d.FileList->Handle());
+  // The system command the menu key sends works as well.
+  SendMessageW(d.Handle(), WM_SYSCOMMAND, SC_KEYMENU, 'r');
+  EXPECT_EQ(GetFocus(), d.DriveList->Handle());
+}
+
+// The lists' windows as the system has them, whether or not a scroll bar
+// came while they filled, and after moving on.
+TEST_F(FolderDialogTest, ListsKeepTheirSizesAndLineHeights) {
+  auto expect_sizes = [](TSelectDirDlg& d, const char* when) {
+    RECT dir, files;
+    GetWindowRect(d.DirList->Handle(), &dir);
+    GetWindowRect(d.FileList->Handle(), &files);
+    EXPECT_EQ(dir.right - dir.left, 213) << when;
+    EXPECT_EQ(dir.bottom - dir.top, 138) << when;
+    EXPECT_EQ(files.right - files.left, 185) << when;
+    EXPECT_EQ(files.bottom - files.top, 93) << when;
+    EXPECT_EQ(SendMessageW(d.DirList->Handle(), LB_GETITEMHEIGHT, 0, 0), 17) << when;
+    EXPECT_EQ(SendMessageW(d.FileList->Handle(), LB_GETITEMHEIGHT, 0, 0), 13) << when;
+  };
+  const std::u16string few = FreshTree("sizes_few", {"One"});
+  expect_sizes(Open(few), "few lines");
+  std::initializer_list<const char*> many = {"a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10"};
+  const std::u16string full = FreshTree("sizes_many", many);
+  for (const char* name : many) testing_ui::WriteFile(full + u"\\" + framework::FromUtf8(std::string(name)) + u".db");
+  TSelectDirDlg& d = Open(full);
+  ASSERT_GT(d.DirList->Count() * 17, 138);
+  expect_sizes(d, "with scroll bars");
+  d.DirList->SetDirectory(few);
+  expect_sizes(d, "moved back to few lines");
 }
 
 TEST_F(FolderDialogTest, AtAFolderTheLinesIconsAndFiles) {
