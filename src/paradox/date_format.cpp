@@ -88,12 +88,6 @@ std::vector<Token> Tokenize(const DateFormat& f) {
   return tokens;
 }
 
-bool HasDayNumber(const std::vector<Token>& tokens) {
-  for (const Token& t : tokens)
-    if (t.kind == Token::Kind::kDay) return true;
-  return false;
-}
-
 const std::string& MonthName(const DateFormat& f, int index, bool abbreviated, bool genitive) {
   const std::string& g = abbreviated ? f.genitive_month_abbreviations[index] : f.genitive_month_names[index];
   if (genitive && !g.empty()) return g;
@@ -277,13 +271,16 @@ std::string WriteDate(int64_t day, const DateFormat& f) {
   int year = 0, month = 0, mday = 0;
   CivilFromDay(day, &year, &month, &mday);
   const std::vector<Token> tokens = Tokenize(f);
-  const bool genitive = HasDayNumber(tokens);
+  bool genitive = false;  // a day number came before: "1 января", but "январь 2011"
   std::string out;
   for (const Token& t : tokens) {
     switch (t.kind) {
       case Token::Kind::kText:
       case Token::Kind::kBlank: out += t.text; break;
-      case Token::Kind::kDay: AppendNumber(&out, mday, t.count); break;
+      case Token::Kind::kDay:
+        AppendNumber(&out, mday, t.count);
+        genitive = true;
+        break;
       case Token::Kind::kWeekday: out += (t.count == 3 ? f.day_abbreviations : f.day_names)[Weekday(day)]; break;
       case Token::Kind::kMonth: AppendNumber(&out, month, t.count); break;
       case Token::Kind::kMonthName: out += MonthName(f, month - 1, t.count == 3, genitive); break;

@@ -17,8 +17,9 @@ namespace paradox {
 // (abbreviated month name), MMMM (month name), y yy (year in two digits),
 // yyy yyyy and longer (the whole year), g gg (era). "/" stands for
 // `separator`. Text in single quotes is copied ('' in it gives one quote);
-// every other character is copied. When the pattern has a day number, month
-// names take their genitive forms ("1 января") where the locale has them.
+// every other character is copied. Month names after a day number take
+// their genitive forms ("1 января", but "январь 2011") where the locale has
+// them.
 struct DateFormat {
   std::string pattern = "dd.MM.yyyy";
   std::string separator = ".";

@@ -61,7 +61,7 @@ TEST(DateFormatTest, WritesPatternsAsWindowsDoes) {
   EXPECT_EQ(WriteDate(d2005, ShortDateFormat("gg yyyy, g")), "A.D. 2005, A.D.");
   // Month names take the genitive after a day number, where the locale has one.
   EXPECT_EQ(WriteDate(d2005, RussianShortDateFormat("MMMM yyyy|MMM")), "март 2005|мар");
-  EXPECT_EQ(WriteDate(DayFromCivil(2011, 5, 1), RussianShortDateFormat("d MMMM|d MMM")), "1 мая|1 мая");
+  EXPECT_EQ(WriteDate(DayFromCivil(2011, 5, 1), RussianShortDateFormat("MMMM d|d MMMM|MMM")), "май 1|1 мая|мая");
   EXPECT_EQ(WriteDate(DayFromCivil(2011, 5, 1), RussianShortDateFormat("dddd d MMMM")), "воскресенье 1 мая");
 }
 

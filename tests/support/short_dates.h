@@ -57,7 +57,7 @@ inline constexpr ShortDate kRussianShortDates[] = {
     {"typed: abbreviated month", "dd-MMM-yy", "01-янв-11"},
     {"typed: abbreviated month, four-digit year", "d MMM yyyy", "1 янв 2011"},
     {"typed: month name", "d MMMM yyyy 'г.'", "1 января 2011 г."},
-    {"typed: month name first", "MMMM d, yyyy", "января 1, 2011"},
+    {"typed: month name first", "MMMM d, yyyy", "январь 1, 2011"},
     {"typed: weekday", "ddd, dd.MM.yyyy", "Сб, 01.01.2011"},
 };
 
