@@ -36,8 +36,8 @@ bool Info(LCTYPE type, std::string* out) {
 
 DateFormat SystemDateFormat() {
   DateFormat f;
-  if (!Info(LOCALE_SSHORTDATE, &f.pattern)) f.pattern = "M/d/yy";
-  if (!Info(LOCALE_SDATE, &f.separator)) f.separator = "/";
+  if (!Info(LOCALE_SSHORTDATE, &f.pattern)) f.pattern = std::string("M/d/yy");
+  if (!Info(LOCALE_SDATE, &f.separator)) f.separator = std::string("/");
   for (LCTYPE i = 0; i < 12; ++i) {
     Info(LOCALE_SMONTHNAME1 + i, &f.month_names[i]);
     Info(LOCALE_SABBREVMONTHNAME1 + i, &f.month_abbreviations[i]);
