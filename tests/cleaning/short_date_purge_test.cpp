@@ -60,6 +60,8 @@ TEST_F(ShortDatePurgeTest, AnUnreadableFormatPurgesNothingAndNamesTheFormat) {
     TCleaner with_format(state, Query, Table, progress, format);
     state.FTablePath = testing::WriteTable("short_date_unreadable", testing::PurgeRows());
     const std::vector<uint8_t> before = Bytes(state.FTablePath);
+    int would_purge = 0;
+    EXPECT_THROW(with_format.PreviewList(&would_purge), dataset::EDBEngineError);  // a dry run promises no purge that fails
     try {
       with_format.CreateList();
       ADD_FAILURE() << "the analysis ran";
