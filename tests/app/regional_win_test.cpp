@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -120,11 +118,6 @@ Output RegAddShortDate(const std::string& pattern) {
 
 std::string Folder(const std::string& table) { return std::filesystem::path(table).parent_path().string(); }
 
-std::vector<uint8_t> Bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 class RegionalTest : public cleaning::testing::PassTest {
  protected:
   void SetUp() override { original_ = Reported(LOCALE_SSHORTDATE); }
@@ -197,11 +190,11 @@ TEST_F(RegionalTest, TheProgramReadsTheFormatSetBeforeItStarts) {
   // A format without a day: the program refuses, names it, and changes nothing.
   ASSERT_EQ(RegAddShortDate("MM/yyyy").exit_code, 0u);
   const std::string table = WriteTable("regional_unreadable", PurgeRows());
-  const std::vector<uint8_t> before = Bytes(table);
+  const std::vector<uint8_t> before = cleaning::testing::FileBytes(table);
   const Output run = RunProgram("\"" ADVCLEAN_TOOL_EXE "\" analyze \"" + Folder(table) + "\"");
   EXPECT_EQ(run.exit_code, 2u) << run.text;
   EXPECT_NE(run.text.find("short date format \"MM/yyyy\": the format has no day"), std::string::npos) << run.text;
-  EXPECT_EQ(Bytes(table), before);
+  EXPECT_EQ(cleaning::testing::FileBytes(table), before);
 }
 
 TEST_F(RegionalTest, RegionalRuMonthNamesOfTheLocale) {

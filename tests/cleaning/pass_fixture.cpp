@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
@@ -77,6 +79,11 @@ std::vector<Row> PurgeRows() {
 }
 
 std::vector<int32_t> PurgeKept() { return {6, 7, 8, 9, 10, 11}; }
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
 
 std::vector<int32_t> Tags(const std::string& path) {
   std::vector<int32_t> out;

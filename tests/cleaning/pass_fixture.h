@@ -50,6 +50,9 @@ std::vector<int32_t> Tags(const std::string& path);
 std::vector<Row> PurgeRows();
 std::vector<int32_t> PurgeKept();
 
+// A file's bytes, to see that nothing changed.
+std::vector<uint8_t> FileBytes(const std::string& path);
+
 // True when no row of the ordered read repeats the row before it.
 bool NoAdjacentRepeats(const std::string& path);
 

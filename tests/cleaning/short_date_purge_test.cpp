@@ -2,10 +2,6 @@
 // one gives, and the rows the engine deletes when it reads it back.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "cleaning/cleaner.h"
 #include "cleaning/date_text.h"
 #include "pass_fixture.h"
@@ -15,11 +11,6 @@
 
 namespace cleaning {
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 class ShortDatePurgeTest : public testing::PassTest {
  protected:
@@ -59,7 +50,7 @@ TEST_F(ShortDatePurgeTest, AnUnreadableFormatPurgesNothingAndNamesTheFormat) {
     paradox::Engine::set_date_format(format);
     TCleaner with_format(state, Query, Table, progress, format);
     state.FTablePath = testing::WriteTable("short_date_unreadable", testing::PurgeRows());
-    const std::vector<uint8_t> before = Bytes(state.FTablePath);
+    const std::vector<uint8_t> before = testing::FileBytes(state.FTablePath);
     int would_purge = 0;
     EXPECT_THROW(with_format.PreviewList(&would_purge), dataset::EDBEngineError);  // a dry run promises no purge that fails
     try {
@@ -70,7 +61,7 @@ TEST_F(ShortDatePurgeTest, AnUnreadableFormatPurgesNothingAndNamesTheFormat) {
       EXPECT_NE(message.find("Invalid literal"), std::string::npos) << message;
       EXPECT_NE(message.find(std::string("short date format \"") + pattern + "\""), std::string::npos) << message;
     }
-    EXPECT_EQ(Bytes(state.FTablePath), before);
+    EXPECT_EQ(testing::FileBytes(state.FTablePath), before);
     Query.Close();
   }
 }
