@@ -237,8 +237,9 @@ LRESULT TQuorren::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
 void TQuorren::FillRow(int row, const cleaning::TBlockRec& rec) {
   const RegionalFormats& formats = Regional();
   SG->SetCells(0, row, std::to_string(row));
-  SG->SetCells(1, row, cleaning::FormatDateText(rec.Date, formats.short_date));
-  SG->SetCells(2, row, cleaning::FormatTimeText(rec.Time, formats.long_time));
+  // Dates and times are written in the locale's characters, as UTF-8.
+  SG->SetCells(1, row, framework::FromUtf8(cleaning::FormatDateText(rec.Date, formats.short_date)));
+  SG->SetCells(2, row, framework::FromUtf8(cleaning::FormatTimeText(rec.Time, formats.long_time)));
   SG->SetCells(3, row, rec.Name.View());
   SG->SetCells(4, row, std::to_string(rec.Number));
   SG->SetCells(5, row, std::to_string(rec.Order) + "/" + std::to_string(rec.YearOrder));

@@ -10,7 +10,10 @@ namespace cleaning {
 
 TCleaner::TCleaner(TPassState& state, dataset::TQuery& query, dataset::TTable& table, ProgressReport& progress,
                    const paradox::DateFormat& short_date)
-    : state_(state), query_(query), table_(table), progress_(progress), purge_date_(PurgeDateLiteral(short_date)) {}
+    : state_(state), query_(query), table_(table), progress_(progress), purge_date_(PurgeDateLiteral(short_date)) {
+  int32_t day = 0;
+  purge_date_read_ = paradox::ReadDate(purge_date_, short_date, &day);
+}
 
 namespace {
 
@@ -55,6 +58,7 @@ bool TCleaner::PreviewList(int* would_purge) {
   PassGuard guard(running_);
   StartAnalysis();
   *would_purge = 0;
+  dataset::Check(purge_date_read_);
   try {
     return ReadList(true, would_purge);
   } catch (const dataset::EStopped&) {

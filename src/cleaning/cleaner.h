@@ -51,7 +51,8 @@ class TCleaner {
   bool CreateList();
   // The same read without changing anything: rows the purge would delete
   // (a non-empty FDate before 1 January 2011) are skipped as if gone, and
-  // `*would_purge` gets their number. The table is only read.
+  // `*would_purge` gets their number. The table is only read. Fails as the
+  // purge would when the engine cannot read the purge's date literal.
   bool PreviewList(int* would_purge);
 
   // Reads the row at which Query stands; true when it repeats the row read
@@ -98,6 +99,9 @@ class TCleaner {
   dataset::TTable& table_;
   ProgressReport& progress_;
   std::string purge_date_;
+  // How the engine takes purge_date_ back: a format it cannot read makes the
+  // purge fail, and the preview with it.
+  paradox::Status purge_date_read_;
   bool has_last_ = false;  // FLastRec holds a row of this read
   bool running_ = false;
 };

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "paradox/engine.h"
+#include "paradox/date_format.h"
 
 namespace cleaning {
 
@@ -12,18 +12,17 @@ namespace cleaning {
 // are purged.
 inline constexpr double kPurgeBefore = 40544;
 
-// A day count (its whole part) in a short date pattern: d dd (day), ddd dddd
-// (weekday names), M MM (month), MMM MMMM (month names), yy yyyy (year), in
-// either letter case; "/" stands for the format's date separator; text in
-// single or double quotes is copied; every other character is copied.
+// A day count (its whole part) in the short date format (see
+// paradox::WriteDate), as UTF-8.
 std::string FormatDateText(double date, const paradox::DateFormat& format);
 
 // A time of day (the fraction of a day count) in a long time pattern: h hh
 // (12-hour), H HH (24-hour), m mm, s ss, t tt (AM/PM); quoted text and every
-// other character are copied.
+// other character are copied; UTF-8 in, UTF-8 out.
 std::string FormatTimeText(double time, const std::string& pattern);
 
-// The purge's date literal D: kPurgeBefore in the short date format.
+// The purge's date literal D: kPurgeBefore in the short date format; the
+// engine reads it back by the same format.
 std::string PurgeDateLiteral(const paradox::DateFormat& format);
 
 }  // namespace cleaning

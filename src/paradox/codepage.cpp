@@ -66,9 +66,8 @@ void PutUtf8(char32_t c, std::string* out) {
   }
 }
 
-// Reads the character at s[*i] and moves *i past it. On bytes that are not
-// valid UTF-8 returns false and skips the longest prefix that could have begun
-// a valid sequence (at least one byte), so that each bad sequence counts once.
+}  // namespace
+
 bool NextUtf8(std::string_view s, size_t* i, char32_t* out) {
   const auto at = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
   uint8_t b = at(*i);
@@ -114,6 +113,8 @@ bool NextUtf8(std::string_view s, size_t* i, char32_t* out) {
   *out = c;
   return true;
 }
+
+namespace {
 
 // Unicode-to-byte map of one page: its defined bytes sorted by code point.
 struct ReverseMap {

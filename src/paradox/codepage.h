@@ -62,6 +62,12 @@ std::string Utf8To1251(std::string_view s);
 // are written, on unknown pages only ASCII.
 std::string Utf8ToCodePage(int code_page, std::string_view s);
 
+// Reads the UTF-8 character at s[*i] into `*out` and moves *i past it. On
+// bytes that are not valid UTF-8 returns false and skips the longest prefix
+// that could have begun a valid sequence (at least one byte), so that each bad
+// sequence counts once.
+bool NextUtf8(std::string_view s, size_t* i, char32_t* out);
+
 // Layout of the generated tables (codepage_tables.cpp). For codepage.cpp only.
 namespace codepage_internal {
 

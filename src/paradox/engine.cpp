@@ -5,10 +5,6 @@
 
 #include "paradox/codepage.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace paradox {
 
 namespace {
@@ -18,25 +14,6 @@ ErrorCode g_fail_next = ErrorCode::kOk;
 DateFormat g_format;
 bool g_format_set = false;
 }  // namespace
-
-DateFormat SystemDateFormat() {
-  DateFormat f;
-#ifdef _WIN32
-  wchar_t buf[80];
-  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buf, 80) > 0) {
-    std::string s;
-    for (const wchar_t* p = buf; *p; ++p) s.push_back(*p < 128 ? static_cast<char>(*p) : '?');
-    f.pattern = s;
-  } else {
-    f.pattern = "m/d/yy";
-  }
-  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, buf, 80) > 0 && buf[0] != 0 && buf[0] < 128)
-    f.separator = static_cast<char>(buf[0]);
-  else
-    f.separator = '/';
-#endif
-  return f;
-}
 
 Status Engine::Start() {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -2,18 +2,10 @@
 // date format that statement literals are read with.
 #pragma once
 
-#include <string>
-
+#include "paradox/date_format.h"
 #include "paradox/status.h"
 
 namespace paradox {
-
-// How dates are written in statement literals: the short date format of the
-// system's regional settings ("dd.MM.yyyy", "M/d/yy", ...).
-struct DateFormat {
-  std::string pattern = "dd.MM.yyyy";
-  char separator = '.';
-};
 
 class Engine {
  public:
@@ -33,9 +25,5 @@ class Engine {
   // Makes every Start fail with `code` until called with kOk. For tests.
   static void TEST_SetStartFailure(ErrorCode code);
 };
-
-// The system's short date format (Windows regional settings; elsewhere
-// dd.MM.yyyy).
-DateFormat SystemDateFormat();
 
 }  // namespace paradox

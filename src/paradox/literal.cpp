@@ -41,38 +41,6 @@ std::vector<std::string> DigitRuns(const std::string& s, bool* clean) {
 
 }  // namespace
 
-Status ParseDateLiteral(const std::string& text, const DateFormat& format, int32_t* day) {
-  // The order of day, month and year comes from the pattern's letters.
-  std::string order;
-  for (char c : format.pattern) {
-    char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if ((l == 'd' || l == 'm' || l == 'y') && order.find(l) == std::string::npos) order.push_back(l);
-  }
-  if (order.size() != 3) order = "dmy";
-  bool clean = false;
-  std::vector<std::string> parts = DigitRuns(text, &clean);
-  if (!clean || parts.size() != 3) return Bad(text, "not a date in the form " + format.pattern);
-  int d = 0, m = 0, y = 0;
-  size_t ylen = 0;
-  for (size_t i = 0; i < 3; ++i) {
-    if (!AllDigits(parts[i])) return Bad(text, "not a date");
-    int v = std::atoi(parts[i].c_str());
-    if (order[i] == 'd') d = v;
-    if (order[i] == 'm') m = v;
-    if (order[i] == 'y') {
-      y = v;
-      ylen = parts[i].size();
-    }
-  }
-  if (ylen <= 2) y += y < 50 ? 2000 : 1900;
-  if (m < 1 || m > 12 || d < 1 || y < 1 || y > 9999) return Bad(text, "no such date");
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return Bad(text, "no such date");
-  *day = static_cast<int32_t>(DayFromCivil(y, m, d));
-  return Status::OK();
-}
-
 Status ParseTimeLiteral(const std::string& text, int32_t* ms) {
   bool clean = false;
   std::vector<std::string> parts = DigitRuns(text, &clean);
@@ -96,7 +64,7 @@ Status ParseLiteral(const Field& f, const std::string& text, const DateFormat& f
       return Status::OK();
     case FieldType::kDate: {
       int32_t day = 0;
-      PX_RETURN_IF_ERROR(ParseDateLiteral(text, format, &day));
+      PX_RETURN_IF_ERROR(ReadDate(text, format, &day));
       out->number = day;
       return Status::OK();
     }
@@ -107,11 +75,16 @@ Status ParseLiteral(const Field& f, const std::string& text, const DateFormat& f
       return Status::OK();
     }
     case FieldType::kTimestamp: {
-      // A date, optionally followed by a blank and a time.
-      size_t sp = text.find(' ');
+      // A date, or a date, a blank and a time. Dates may hold blanks
+      // themselves ("1 Jan 2011"), so the time is looked for from the right.
       int32_t day = 0, ms = 0;
-      PX_RETURN_IF_ERROR(ParseDateLiteral(text.substr(0, sp), format, &day));
-      if (sp != std::string::npos) PX_RETURN_IF_ERROR(ParseTimeLiteral(text.substr(sp + 1), &ms));
+      Status whole = ReadDate(text, format, &day);
+      size_t sp = text.size();
+      while (!whole.ok() && sp > 0 && (sp = text.rfind(' ', sp - 1)) != std::string::npos) {
+        if (ParseTimeLiteral(text.substr(sp + 1), &ms).ok() && ReadDate(text.substr(0, sp), format, &day).ok())
+          whole = Status::OK();
+      }
+      PX_RETURN_IF_ERROR(whole);
       out->number = double(day) * 86400000.0 + ms;
       return Status::OK();
     }

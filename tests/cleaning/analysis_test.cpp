@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "cleaning/cleaner.h"
 #include "cleaning/texts.h"
@@ -205,11 +203,6 @@ TEST_F(AnalysisTest, APassCannotStartInsideAnother) {
   EXPECT_EQ(state.FDupList.Count(), 1);
 }
 
-std::vector<uint8_t> Bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 TEST_F(AnalysisTest, PreviewChangesNothingAndFindsWhatTheAnalysisFinds) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::path(ADVCLEAN_TEST_TMPDIR) / "cleaning_preview";
@@ -222,7 +215,7 @@ TEST_F(AnalysisTest, PreviewChangesNothingAndFindsWhatTheAnalysisFinds) {
   const std::string original = (dir / "AdvBlock.db").string(), copy = (dir / "copy" / "AdvBlock.db").string();
   ASSERT_TRUE(tools::WriteSampleTable(paradox::FileSystem::Default(), original, o, nullptr).ok());
   fs::copy_file(original, copy);
-  const std::vector<uint8_t> before = Bytes(original);
+  const std::vector<uint8_t> before = testing::FileBytes(original);
 
   int would_purge = -1;
   state.FTablePath = original;
@@ -230,7 +223,7 @@ TEST_F(AnalysisTest, PreviewChangesNothingAndFindsWhatTheAnalysisFinds) {
   EXPECT_TRUE(progress.Closed());
   cleaner.SortList();
   const std::vector<TBlockRec> previewed = List();
-  EXPECT_EQ(Bytes(original), before);
+  EXPECT_EQ(testing::FileBytes(original), before);
 
   EXPECT_TRUE(Analyse(copy));
   cleaner.SortList();

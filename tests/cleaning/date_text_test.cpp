@@ -6,7 +6,7 @@
 namespace cleaning {
 namespace {
 
-paradox::DateFormat Format(const std::string& pattern, char separator) {
+paradox::DateFormat Format(const std::string& pattern, const std::string& separator) {
   paradox::DateFormat f;
   f.pattern = pattern;
   f.separator = separator;
@@ -14,20 +14,20 @@ paradox::DateFormat Format(const std::string& pattern, char separator) {
 }
 
 TEST(DateTextTest, PurgeLiteralUnderCommonShortDateFormats) {
-  EXPECT_EQ(PurgeDateLiteral(Format("dd.MM.yyyy", '.')), "01.01.2011");
-  EXPECT_EQ(PurgeDateLiteral(Format("m/d/yy", '/')), "1/1/11");
-  EXPECT_EQ(PurgeDateLiteral(Format("M/d/yyyy", '-')), "1-1-2011");  // "/" is the separator
-  EXPECT_EQ(PurgeDateLiteral(Format("yyyy-MM-dd", '-')), "2011-01-01");
+  EXPECT_EQ(PurgeDateLiteral(Format("dd.MM.yyyy", ".")), "01.01.2011");
+  EXPECT_EQ(PurgeDateLiteral(Format("M/d/yy", "/")), "1/1/11");
+  EXPECT_EQ(PurgeDateLiteral(Format("M/d/yyyy", "-")), "1-1-2011");  // "/" is the separator
+  EXPECT_EQ(PurgeDateLiteral(Format("yyyy-MM-dd", "-")), "2011-01-01");
 }
 
 TEST(DateTextTest, DatesWithNamesQuotesAndTwoDigitYears) {
   // Day 40605 is Thursday 3 March 2011; day 0 is Saturday 30 December 1899.
-  EXPECT_EQ(FormatDateText(40605.75, Format("dd.MM.yyyy", '.')), "03.03.2011");
-  EXPECT_EQ(FormatDateText(40605, Format("ddd d MMM yy", '.')), "Thu 3 Mar 11");
-  EXPECT_EQ(FormatDateText(40605, Format("dddd, MMMM d 'of' yyyy", '.')), "Thursday, March 3 of 2011");
-  EXPECT_EQ(FormatDateText(0, Format("dddd dd.MM.yyyy", '.')), "Saturday 30.12.1899");
-  EXPECT_EQ(FormatDateText(-1, Format("ddd", '.')), "Fri");
-  EXPECT_EQ(FormatDateText(36526, Format("d/M/yy", '/')), "1/1/00");
+  EXPECT_EQ(FormatDateText(40605.75, Format("dd.MM.yyyy", ".")), "03.03.2011");
+  EXPECT_EQ(FormatDateText(40605, Format("ddd d MMM yy", ".")), "Thu 3 Mar 11");
+  EXPECT_EQ(FormatDateText(40605, Format("dddd, MMMM d 'of' yyyy", ".")), "Thursday, March 3 of 2011");
+  EXPECT_EQ(FormatDateText(0, Format("dddd dd.MM.yyyy", ".")), "Saturday 30.12.1899");
+  EXPECT_EQ(FormatDateText(-1, Format("ddd", ".")), "Fri");
+  EXPECT_EQ(FormatDateText(36526, Format("d/M/yy", "/")), "1/1/00");
 }
 
 TEST(DateTextTest, TimesIn24And12HourPatterns) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
@@ -62,6 +64,25 @@ std::string WriteTable(const std::string& test, const std::vector<Row>& rows, co
   st = w->Finish();
   EXPECT_TRUE(st.ok()) << st.ToString();
   return path;
+}
+
+std::vector<Row> PurgeRows() {
+  const auto day = [](int y, int m, int d) {
+    return static_cast<int32_t>(paradox::DayFromCivil(y, m, d) - paradox::kDateTimeEpochDay);
+  };
+  return {{"a", day(1911, 6, 1), 0, 0, 0, 0, 1},   {"b", day(1949, 12, 31), 0, 0, 0, 0, 2},
+          {"c", day(1950, 1, 1), 0, 0, 0, 0, 3},   {"d", day(2001, 1, 1), 0, 0, 0, 0, 4},
+          {"e", day(2010, 12, 31), 0, 0, 0, 0, 5}, {"f", day(2011, 1, 1), 0, 0, 0, 0, 6},
+          {"g", day(2011, 1, 2), 0, 0, 0, 0, 7},   {"h", day(2011, 11, 1), 0, 0, 0, 0, 8},
+          {"i", day(2049, 12, 31), 0, 0, 0, 0, 9}, {"j", day(2111, 1, 1), 0, 0, 0, 0, 10},
+          {"k", -1, 0, 0, 0, 0, 11}};
+}
+
+std::vector<int32_t> PurgeKept() { return {6, 7, 8, 9, 10, 11}; }
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 std::vector<int32_t> Tags(const std::string& path) {

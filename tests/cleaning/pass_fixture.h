@@ -43,6 +43,16 @@ std::string WriteTable(const std::string& test, const std::vector<Row>& rows, co
 // The tags of a table's rows in its own order.
 std::vector<int32_t> Tags(const std::string& path);
 
+// Rows for the purge: dates around 1 January 2011 and around the century of
+// two-digit years, and an empty date, so that a literal read as another day,
+// or a century off, deletes another set of rows. The rows tagged 1..5 lie
+// before 1 January 2011; PurgeKept() gives the tags of the others.
+std::vector<Row> PurgeRows();
+std::vector<int32_t> PurgeKept();
+
+// A file's bytes, to see that nothing changed.
+std::vector<uint8_t> FileBytes(const std::string& path);
+
 // True when no row of the ordered read repeats the row before it.
 bool NoAdjacentRepeats(const std::string& path);
 
