@@ -57,6 +57,15 @@ class PowerCutFileSystem : public FileSystem {
     if (cut_) return Dead();
     return live_.Remove(path);
   }
+  Status Rename(const std::string& from, const std::string& to) override {
+    if (cut_) return Dead();
+    PX_RETURN_IF_ERROR(live_.Rename(from, to));
+    // The bytes go with the name; the folder holds the new name once synced.
+    State moved = disk_[from];
+    moved.exists = false;
+    disk_[to] = moved;
+    return Status::OK();
+  }
   Status SyncDir(const std::string&) override {
     PX_RETURN_IF_ERROR(CountSync());
     // What the folder lists is on disk now: created files exist (with what
