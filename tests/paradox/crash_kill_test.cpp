@@ -263,17 +263,35 @@ class HeldTableTest : public ::testing::Test {
   }
 
   // Every way of changing the table fails with `code` and writes nothing,
-  // while reading goes on.
+  // while reading goes on, and so does whatever changes nothing: a
+  // statement that finds no row to delete, a walk that deletes none.
   void ExpectRefused(ErrorCode code, const std::string& why) {
     const auto before = FolderBytes(scratch_.path());
+    Statement none;
+    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.1900\"", &none).ok());
+    uint32_t deleted = 1;
+    Status st = ExecuteDelete(FileSystem::Default(), none, DateFormat(), &deleted);
+    EXPECT_TRUE(st.ok()) << why << ": nothing to delete: " << st.ToString();
+    EXPECT_EQ(deleted, 0u);
+    {
+      dataset::TTable t;
+      t.SetTableName(db_);
+      t.Open();
+      size_t rows = 0;
+      for (; !t.Eof(); t.Next()) ++rows;
+      t.Close();
+      EXPECT_EQ(rows, rows_.size()) << why;
+    }
+    EXPECT_TRUE(FolderBytes(scratch_.path()) == before) << why << ": a file of the folder was written or added";
+
     std::unique_ptr<TableEditor> ed;
-    Status st = TableEditor::Open(FileSystem::Default(), db_, &ed);
+    st = TableEditor::Open(FileSystem::Default(), db_, &ed);
     EXPECT_EQ(st.code(), code) << why << ": " << st.ToString();
     EXPECT_EQ(ed, nullptr);
 
     Statement stmt;
     ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &stmt).ok());
-    uint32_t deleted = 1;
+    deleted = 1;
     EXPECT_EQ(ExecuteDelete(FileSystem::Default(), stmt, DateFormat(), &deleted).code(), code) << why;
     EXPECT_EQ(deleted, 0u);
 
