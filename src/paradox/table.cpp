@@ -213,7 +213,10 @@ Status Cursor::Load(uint16_t b, const uint8_t** data) {
   return Status::OK();
 }
 
-void Cursor::SeekToEnd() { record_ = nullptr; }
+void Cursor::SeekToEnd() {
+  status_ = Status::OK();
+  record_ = nullptr;
+}
 
 void Cursor::Refresh(const std::vector<uint16_t>& changed, const std::function<const uint8_t*(uint16_t)>& image) {
   const TableHeader& h = table_->header();

@@ -57,9 +57,12 @@ class TableWalk {
   Status Next();
   // Deletes the current record: the record that followed becomes current;
   // after the last record the one before it becomes current; when none is
-  // left the walk is at its end. A record another program removed already
-  // counts as deleted. On an error the record stays, and the walk stands
-  // where it stood, as the files now hold the table.
+  // left the walk is at its end. Before the walk's first deletion another
+  // program may have changed the table:
+  // the record is found again where it stood or wherever it went; a record
+  // that another program removed or changed counts as done, and the one
+  // that followed it becomes current. On an error the record stays, and
+  // the walk stands where it stood, as the files now hold the table.
   Status Delete();
   // Writes the gathered deletions now.
   Status Flush();
@@ -78,6 +81,14 @@ class TableWalk {
   // The editor calls back into this walk; both stay where they are.
 
   Status TakeForChanges(bool* gone);
+  // Where the walk stands, to find it again once the table was read afresh.
+  struct Place {
+    std::vector<uint8_t> row;   // the current record's bytes
+    RowPos at;
+    std::vector<uint8_t> next;  // the record after it in its block, if any
+    uint16_t next_block = 0;    // the block after its block
+  };
+  Place Here() const;
   // Reads the current record afresh once a group is written: the cursor
   // read the blocks the group changed where the group held them.
   void Reread();
@@ -87,9 +98,10 @@ class TableWalk {
   // After the editor failed with `cause`: writes what it still can, lets
   // it go and reads the table afresh, standing on the same record.
   Status Recover(Status cause);
-  // Finds the record with the bytes `seen` (the one at `at` first) and
-  // stands on it; at the end when there is none.
-  Status StandOn(const std::vector<uint8_t>& seen, RowPos at, bool* found);
+  // Stands on the record of `place` in the table as read afresh: where it
+  // stood or wherever it went (`*found`); when it is gone or changed, on
+  // the record that followed it; at the end when there is none.
+  Status StandOn(const Place& place, bool* found);
 
   FileSystem* fs_ = nullptr;
   std::string path_;

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "paradox/check.h"
+#include "paradox/delete_statement.h"
+#include "paradox/sql.h"
 #include "paradox/table_editor.h"
 #include "paradox/value.h"
 #include "table_helpers.h"
@@ -146,6 +150,68 @@ TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
       left.erase(left.begin() + 20, left.begin() + 22);
       EXPECT_EQ(Ids(&fs), left);
     }
+  }
+}
+
+// Another program removes row `id`, or changes it in place, by rewriting
+// the files while the walk reads them.
+void ChangeFromOutside(MemFileSystem* fs, int id, bool remove) {
+  MemFileSystem other;
+  for (const char* name : {"t.db", "t.PX"})
+    if (fs->FileExists(name)) other.SetContents(name, fs->Contents(name));
+  if (remove) {
+    Statement st;
+    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID = " + std::to_string(id), &st).ok());
+    uint32_t deleted = 0;
+    ASSERT_TRUE(ExecuteDelete(&other, st, DateFormat(), &deleted).ok());
+    ASSERT_EQ(deleted, 1u);
+  } else {
+    std::unique_ptr<Table> t;
+    ASSERT_TRUE(Table::Open(&other, "t.db", OpenOptions(), &t).ok());
+    const TableHeader& h = t->header();
+    uint64_t at = 0;
+    for (auto c = t->NewCursor(); c->Valid(); c->Next())
+      if (GetInt(t->fields()[0], c->record()) == id)
+        at = h.header_size + uint64_t(c->block() - 1) * h.block_size + 6 + uint64_t(c->slot()) * h.record_size;
+    ASSERT_NE(at, 0u);
+    t.reset();
+    std::vector<uint8_t> db = other.Contents("t.db");
+    db[at + 4] = 'X';  // the Pad field
+    other.SetContents("t.db", db);
+  }
+  for (const char* name : {"t.db", "t.PX"})
+    if (other.FileExists(name)) fs->SetContents(name, other.Contents(name));
+}
+
+// Before the walk's first deletion another program removes or changes the
+// row it stands on: that row counts as done, the one after it becomes
+// current, and the walk goes on deleting.
+TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
+  struct Case {
+    const char* what;
+    int on;
+    bool remove;
+  };
+  for (const Case& c : {Case{"removed", 6, true}, Case{"changed", 6, false},
+                        Case{"removed, the last of its block", 4, true}, Case{"changed, the last of its block", 8, false}}) {
+    SCOPED_TRACE(c.what);
+    MemFileSystem fs;
+    MakeTable(&fs, GetParam());
+    std::unique_ptr<TableWalk> w;
+    ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds(), &w).ok());
+    while (w->Valid() && Current(*w) != c.on) ASSERT_TRUE(w->Next().ok());
+    ChangeFromOutside(&fs, c.on, c.remove);
+    ASSERT_TRUE(w->Delete().ok());
+    ASSERT_TRUE(w->Valid()) << "the walk jumped to the end";
+    EXPECT_EQ(Current(*w), c.on + 1);
+    EXPECT_EQ(w->record_count(), c.remove ? 39u : 40u);
+    ASSERT_TRUE(w->Delete().ok());
+    EXPECT_EQ(Current(*w), c.on + 2);
+    ASSERT_TRUE(w->Close().ok());
+    std::vector<int> left = Range(1, 40);
+    left.erase(std::find(left.begin(), left.end(), c.on + 1));
+    if (c.remove) left.erase(std::find(left.begin(), left.end(), c.on));
+    EXPECT_EQ(Ids(&fs), left);
   }
 }
 
