@@ -8,6 +8,23 @@ namespace paradox {
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+
+// Marks a walk as inside a call of its own, in which it does not let go.
+class InCall {
+ public:
+  explicit InCall(bool* flag) : flag_(flag), was_(*flag) { *flag_ = true; }
+  ~InCall() { *flag_ = was_; }
+  InCall(const InCall&) = delete;
+  InCall& operator=(const InCall&) = delete;
+
+ private:
+  bool* flag_;
+  bool was_;
+};
+
+}  // namespace
+
 Status TableWalk::Open(FileSystem* fs, const std::string& path, const GroupBounds& bounds,
                        std::unique_ptr<TableWalk>* out) {
   std::unique_ptr<TableWalk> w(new TableWalk);
@@ -17,11 +34,12 @@ Status TableWalk::Open(FileSystem* fs, const std::string& path, const GroupBound
   PX_RETURN_IF_ERROR(Table::Open(fs, path, OpenOptions(), &w->table_));
   w->cursor_ = w->table_->NewCursor();
   PX_RETURN_IF_ERROR(w->cursor_->status());
+  AddTableHolder(w.get());
   *out = std::move(w);
   return Status::OK();
 }
 
-TableWalk::~TableWalk() = default;
+TableWalk::~TableWalk() { RemoveTableHolder(this); }
 
 uint32_t TableWalk::unwritten_deletions() const { return editor_ ? editor_->group_rows() : 0; }
 
@@ -145,6 +163,36 @@ Status TableWalk::Recover(Status cause) {
   return cause;
 }
 
+void TableWalk::LetGo() {
+  if (in_call_ || let_go_ || !cursor_) return;
+  if (editor_) {
+    const uint32_t rows = editor_->group_rows();
+    if (!editor_->Flush().ok()) lost_ = rows;
+  }
+  place_ = Here();
+  row_ = place_.row;
+  cursor_->SetSource(nullptr);
+  cursor_->Forget();
+  cursor_->SeekToEnd();
+  editor_.reset();
+  table_->ReleaseFiles();
+  let_go_ = true;
+}
+
+Status TableWalk::Resume(bool* found) {
+  bool unused = true;
+  if (found == nullptr) found = &unused;
+  *found = true;
+  if (!let_go_) return Status::OK();
+  InCall call(&in_call_);
+  PX_RETURN_IF_ERROR(table_->ReopenFiles());
+  let_go_ = false;
+  row_.clear();
+  Status st = StandOn(place_, found);
+  if (!st.ok()) cursor_->SeekToEnd();
+  return st;
+}
+
 Status TableWalk::Settle(bool leaving) {
   if (!editor_) return Status::OK();
   if (editor_->broken()) return Recover(editor_->failure());
@@ -156,6 +204,11 @@ Status TableWalk::Settle(bool leaving) {
 }
 
 Status TableWalk::Next() {
+  InCall call(&in_call_);
+  bool found = true;
+  PX_RETURN_IF_ERROR(Resume(&found));
+  // The record it stood on is gone: the one after it is current now.
+  if (!found) return Status::OK();
   // A group due is written before the walk enters another block, which
   // may move the editor's window: the window still holds the file's bytes
   // of the blocks the group changed, and they need not be copied out.
@@ -172,8 +225,14 @@ Status TableWalk::Next() {
 }
 
 Status TableWalk::Delete() {
+  InCall call(&in_call_);
   lost_ = 0;
-  if (!cursor_->Valid()) return Status::Error(ErrorCode::kNotFound, "no current record").With(path_);
+  if (!Valid()) return Status::Error(ErrorCode::kNotFound, "no current record").With(path_);
+  bool found = true;
+  PX_RETURN_IF_ERROR(Resume(&found));
+  // Another program (or this one through another handle) removed or
+  // changed the record: that counts as done.
+  if (!found) return Status::OK();
   if (!editor_) {
     bool gone = false;
     PX_RETURN_IF_ERROR(TakeForChanges(&gone));
@@ -198,6 +257,7 @@ Status TableWalk::Delete() {
 }
 
 Status TableWalk::Flush() {
+  InCall call(&in_call_);
   lost_ = 0;
   if (!editor_) return Status::OK();
   Status st = editor_->broken() ? editor_->failure() : editor_->Flush();
@@ -205,6 +265,7 @@ Status TableWalk::Flush() {
 }
 
 Status TableWalk::Close() {
+  InCall call(&in_call_);
   PX_RETURN_IF_ERROR(Flush());
   if (editor_) editor_->OnFlushed(nullptr);
   cursor_.reset();
