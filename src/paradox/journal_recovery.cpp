@@ -65,6 +65,15 @@ Status OpenFiles(FileSystem* fs, const std::string& db_path, File* held, const P
   return Status::OK();
 }
 
+// The table's data file held alone: `*held` when the caller holds it, or
+// else opened here into `own`.
+Status Hold(FileSystem* fs, const std::string& db_path, File** held, std::unique_ptr<File>* own) {
+  if (*held != nullptr) return Status::OK();
+  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, own));
+  *held = own->get();
+  return Status::OK();
+}
+
 // What one piece of a saved range holds now.
 enum class Held { kOld, kNew, kEither, kNeither };
 
@@ -197,10 +206,7 @@ Status RecoverJournal(FileSystem* fs, const std::string& db_path, File* held, bo
   const std::string path = JournalPath(db_path);
   if (!fs->FileExists(path)) return Status::OK();
   std::unique_ptr<File> hold;
-  if (held == nullptr) {
-    PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &hold));
-    held = hold.get();
-  }
+  PX_RETURN_IF_ERROR(Hold(fs, db_path, &held, &hold));
   std::vector<uint8_t> j;
   PX_RETURN_IF_ERROR(ReadJournal(fs, path, OpenMode::kExclusive, &j));
   size_t content = 0;
@@ -253,10 +259,7 @@ Status InspectJournal(FileSystem* fs, const std::string& db_path, const std::str
                       JournalReport* out) {
   *out = JournalReport();
   std::unique_ptr<File> hold;
-  if (held == nullptr) {
-    PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &hold));
-    held = hold.get();
-  }
+  PX_RETURN_IF_ERROR(Hold(fs, db_path, &held, &hold));
   std::vector<uint8_t> j;
   PX_RETURN_IF_ERROR(ReadJournal(fs, journal_path, OpenMode::kRead, &j));
   size_t content = 0;
