@@ -983,23 +983,22 @@ Status CheckLockFiles(FileSystem* fs, const std::string& db_path) {
 }  // namespace
 
 Status CheckTable(FileSystem* fs, const std::string& db_path, std::vector<std::string>* problems) {
-  FlushPendingGroups();
+  MakeWayFor(db_path);
   // The files as they stand mid-change say little; say that first.
-  if (JournalIsHot(fs, db_path))
-    problems->push_back(JournalPath(db_path) + ": a change was cut short; opening the table undoes it");
+  DescribeJournals(fs, db_path, problems);
   TableChecker checker(fs, db_path, nullptr, problems);
   return checker.Run();
 }
 
 Status RepairIndexes(FileSystem* fs, const std::string& db_path, std::vector<std::string>* done) {
-  // A change cut short is undone before anything is judged or rebuilt.
-  FlushPendingGroups();
-  bool undone = false;
-  PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, &undone));
-  if (undone) done->push_back(db_path + ": undid a change that was cut short");
-  PX_RETURN_IF_ERROR(CheckLockFiles(fs, db_path));
+  MakeWayFor(db_path);
   std::unique_ptr<File> hold;
   PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &hold));
+  // A change cut short is undone before anything is judged or rebuilt.
+  bool undone = false;
+  PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, hold.get(), &undone));
+  if (undone) done->push_back(db_path + ": undid a change that was cut short");
+  PX_RETURN_IF_ERROR(CheckLockFiles(fs, db_path));
 
   std::vector<std::string> problems;
   std::vector<Rebuild> plan;

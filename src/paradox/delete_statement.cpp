@@ -5,6 +5,7 @@
 #include "paradox/codepage.h"
 #include "paradox/literal.h"
 #include "paradox/stop.h"
+#include "paradox/table.h"
 #include "paradox/table_editor.h"
 #include "paradox/value.h"
 
@@ -38,6 +39,78 @@ bool Holds(CompareOp op, int c) {
   return false;
 }
 
+// The rows a statement's condition takes, judged by a table's header.
+class RowCondition {
+ public:
+  Status Setup(const TableHeader& h, const Statement& st, const DateFormat& format) {
+    h_ = &h;
+    op_ = st.where.op;
+    if (!st.has_where) return Status::OK();
+    for (size_t i = 0; i < h.fields.size(); ++i)
+      if (SameIgnoringCase(h.fields[i].name, st.where.field)) field_ = static_cast<int>(i);
+    if (field_ < 0) return Status::Error(ErrorCode::kFieldNotFound, st.where.field).With(st.table);
+    PX_RETURN_IF_ERROR(ParseLiteral(h.fields[size_t(field_)], st.where.literal, format, &lit_));
+    int cp = h.version < 5 ? kLegacyCodePage : h.code_page;
+    if (lit_.kind == Literal::Kind::kText && !IsKnownCodePage(cp))
+      return Status::Error(ErrorCode::kUnknownCodePage, std::to_string(cp)).With(st.table);
+    to1251_ = DosTo1251Map(cp);
+    return Status::OK();
+  }
+
+  bool Matches(const uint8_t* rec) const {
+    if (field_ < 0) return true;
+    const Field& f = h_->fields[size_t(field_)];
+    if (IsNull(f, rec)) return false;  // an empty value is unknown, not 0
+    int c = 0;
+    switch (lit_.kind) {
+      case Literal::Kind::kText: {
+        std::string_view v = GetAlpha(f, rec);
+        size_t n = std::min(v.size(), lit_.text.size());
+        for (size_t i = 0; i < n && c == 0; ++i) {
+          uint8_t a = static_cast<uint8_t>(v[i]);
+          if (to1251_ != nullptr) a = to1251_[a];
+          c = int(a) - int(static_cast<uint8_t>(lit_.text[i]));
+        }
+        if (c == 0) c = v.size() < lit_.text.size() ? -1 : v.size() > lit_.text.size() ? 1 : 0;
+        break;
+      }
+      case Literal::Kind::kLogical:
+        c = int(GetInt(f, rec) != 0) - int(lit_.logical);
+        break;
+      case Literal::Kind::kNumber: {
+        double v = (f.type == FieldType::kNumber || f.type == FieldType::kMoney || f.type == FieldType::kTimestamp)
+                       ? GetDouble(f, rec)
+                       : GetInt(f, rec);
+        c = v < lit_.number ? -1 : v > lit_.number ? 1 : 0;
+        break;
+      }
+    }
+    return Holds(op_, c);
+  }
+
+ private:
+  const TableHeader* h_ = nullptr;
+  CompareOp op_ = CompareOp::kEqual;
+  int field_ = -1;
+  Literal lit_;
+  const uint8_t* to1251_ = nullptr;
+};
+
+// Whether any row of the table matches: read only, up to the first match.
+Status AnyMatch(FileSystem* fs, const Statement& st, const DateFormat& format, bool* any) {
+  *any = false;
+  std::unique_ptr<Table> t;
+  PX_RETURN_IF_ERROR(Table::Open(fs, st.table, OpenOptions(), &t));
+  RowCondition cond;
+  PX_RETURN_IF_ERROR(cond.Setup(t->header(), st, format));
+  auto c = t->NewCursor();
+  while (c->Valid() && !*any) {
+    *any = cond.Matches(c->record());
+    c->Next();
+  }
+  return *any ? Status::OK() : c->status();
+}
+
 }  // namespace
 
 Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& format, uint32_t* deleted,
@@ -45,54 +118,19 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
   *deleted = 0;
   if (st.kind != Statement::Kind::kDelete) return Status::Error(ErrorCode::kNotSupported, "not a DELETE statement");
   if (StopRequested()) return Status::Error(ErrorCode::kStopped).With(st.table);
+  // The table is taken for changing only once a row is to go: one with
+  // nothing to delete is only read, so a read-only table, or one another
+  // program holds, gives no error then, and no byte is written.
+  bool any = false;
+  PX_RETURN_IF_ERROR(AnyMatch(fs, st, format, &any));
+  if (StopRequested()) return Status::Error(ErrorCode::kStopped).With(st.table);
+  if (!any) return Status::OK();
   std::unique_ptr<TableEditor> ed;
   PX_RETURN_IF_ERROR(TableEditor::Open(fs, st.table, &ed));
   const TableHeader& h = ed->header();
-
-  int field = -1;
-  Literal lit;
-  const uint8_t* to1251 = nullptr;
-  if (st.has_where) {
-    for (size_t i = 0; i < h.fields.size(); ++i)
-      if (SameIgnoringCase(h.fields[i].name, st.where.field)) field = static_cast<int>(i);
-    if (field < 0) return Status::Error(ErrorCode::kFieldNotFound, st.where.field).With(st.table);
-    PX_RETURN_IF_ERROR(ParseLiteral(h.fields[size_t(field)], st.where.literal, format, &lit));
-    int cp = h.version < 5 ? kLegacyCodePage : h.code_page;
-    if (lit.kind == Literal::Kind::kText && !IsKnownCodePage(cp))
-      return Status::Error(ErrorCode::kUnknownCodePage, std::to_string(cp)).With(st.table);
-    to1251 = DosTo1251Map(cp);
-  }
-
-  auto matches = [&](const uint8_t* rec) {
-    if (field < 0) return true;
-    const Field& f = h.fields[size_t(field)];
-    if (IsNull(f, rec)) return false;  // an empty value is unknown, not 0
-    int c = 0;
-    switch (lit.kind) {
-      case Literal::Kind::kText: {
-        std::string_view v = GetAlpha(f, rec);
-        size_t n = std::min(v.size(), lit.text.size());
-        for (size_t i = 0; i < n && c == 0; ++i) {
-          uint8_t a = static_cast<uint8_t>(v[i]);
-          if (to1251 != nullptr) a = to1251[a];
-          c = int(a) - int(static_cast<uint8_t>(lit.text[i]));
-        }
-        if (c == 0) c = v.size() < lit.text.size() ? -1 : v.size() > lit.text.size() ? 1 : 0;
-        break;
-      }
-      case Literal::Kind::kLogical:
-        c = int(GetInt(f, rec) != 0) - int(lit.logical);
-        break;
-      case Literal::Kind::kNumber: {
-        double v = (f.type == FieldType::kNumber || f.type == FieldType::kMoney || f.type == FieldType::kTimestamp)
-                       ? GetDouble(f, rec)
-                       : GetInt(f, rec);
-        c = v < lit.number ? -1 : v > lit.number ? 1 : 0;
-        break;
-      }
-    }
-    return Holds(st.where.op, c);
-  };
+  RowCondition cond;
+  PX_RETURN_IF_ERROR(cond.Setup(h, st, format));
+  auto matches = [&](const uint8_t* rec) { return cond.Matches(rec); };
 
   // Walk the chain, gathering the matching rows of a run of blocks, and
   // delete them; go on after the run in the changed chain. The deletions

@@ -12,9 +12,11 @@ namespace paradox {
 
 // Deletes the rows of `st.table` that match `st.where` (every row without
 // a condition). Rows whose field is empty never match. The literal is read
-// by the field's type, dates with `format`. Fails before changing anything
-// when the table cannot be changed, the field does not exist or the literal
-// does not parse. Each block is read once and written once: the deletions
+// by the field's type, dates with `format`. The table is only read until a
+// row to delete is found: with none, it is never opened for writing (a
+// read-only table, or one another program holds, then gives no error) and
+// no byte changes. Fails before changing anything when the table cannot be
+// changed, the field does not exist or the literal does not parse. Each block is read once and written once: the deletions
 // are gathered and written as one journaled change, forced to stable
 // storage, whenever the blocks they changed reach `group_bytes`, and at the
 // end, so a large deletion is written as several changes, each complete in

@@ -37,9 +37,10 @@ enum class OpenMode {
   kReadWrite,  // existing file, reading and writing
   kCreate,     // new file for reading and writing; fails if it exists
   // Existing file, reading and writing, held against every other user: fails
-  // with kTableBusy when another program or handle has it open, and with
-  // kReadOnly when the file may not be written. While the handle lives, no
-  // one else can open the file for writing.
+  // with kTableBusy when another program or handle has it open (on POSIX
+  // systems: holds an fcntl or flock lock on it), and with kReadOnly when
+  // the file may not be written. While the handle lives, no one else can
+  // open the file for writing.
   kExclusive,
 };
 
@@ -58,6 +59,9 @@ class FileSystem {
                          std::vector<std::string>* names) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual Status Remove(const std::string& path) = 0;
+  // Gives the file `from` the name `to` in the same folder, in one step;
+  // fails with kAccessDenied when `to` exists (nothing is replaced).
+  virtual Status Rename(const std::string& from, const std::string& to) = 0;
   // Forces the entries of folder `dir` (files created or removed in it) to
   // stable storage.
   virtual Status SyncDir(const std::string& dir) = 0;
@@ -79,6 +83,7 @@ class MemFileSystem : public FileSystem {
                  std::vector<std::string>* names) override;
   bool FileExists(const std::string& path) override;
   Status Remove(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
   Status SyncDir(const std::string&) override { return Status::OK(); }
 
   // Puts a whole file in place, replacing any earlier one.

@@ -122,6 +122,17 @@ Status MemFileSystem::Remove(const std::string& given_path) {
   return Status::OK();
 }
 
+Status MemFileSystem::Rename(const std::string& given_from, const std::string& given_to) {
+  const std::string from = Normal(given_from), to = Normal(given_to);
+  auto it = impl_->files.find(from);
+  if (it == impl_->files.end()) return Status::Error(ErrorCode::kNotFound, from);
+  if (impl_->files.count(to) != 0) return Status::Error(ErrorCode::kAccessDenied, to + " already exists");
+  EntryPtr e = it->second;
+  impl_->files.erase(it);
+  impl_->files[to] = e;
+  return Status::OK();
+}
+
 void MemFileSystem::SetContents(const std::string& given_path, std::vector<uint8_t> bytes) {
   const std::string path = Normal(given_path);
   auto e = std::make_shared<Entry>();

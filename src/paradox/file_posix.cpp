@@ -3,10 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "paradox/file.h"
@@ -21,6 +23,30 @@ Status ErrnoStatus(const std::string& path, int err) {
   if (err == EACCES || err == EPERM || err == EEXIST || err == EROFS) code = ErrorCode::kAccessDenied;
   if (err == ENOMEM) code = ErrorCode::kOutOfMemory;
   return Status::Error(code, path + ": " + std::strerror(err));
+}
+
+// Users of a table announce themselves with locks on the whole file that
+// belong to the open file, not the process, so that two handles of one
+// process see each other too: readers share, a changer holds it alone.
+// Programs take one of two kinds of lock that do not see each other (fcntl,
+// as Wine does for Windows programs, and flock), so a user takes both.
+// Gives 0, or the errno of the refusal when another user's lock is in the
+// way; on a refusal nothing stays locked.
+int LockWhole(int fd, bool exclusive) {
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 && errno == EWOULDBLOCK) return EWOULDBLOCK;
+  struct flock lk = {};
+  lk.l_whence = SEEK_SET;
+  lk.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  if (::fcntl(fd, F_OFD_SETLK, &lk) == 0) return 0;
+  const int err = errno;
+  // Where flock is carried out with the process's fcntl locks (NFS), the
+  // lock in the way is the one just taken.
+  struct flock who = lk;
+  if ((err == EAGAIN || err == EACCES) && ::fcntl(fd, F_OFD_GETLK, &who) == 0 && who.l_type != F_UNLCK &&
+      who.l_pid == ::getpid())
+    return 0;
+  (void)::flock(fd, LOCK_UN);
+  return err;
 }
 
 class PosixFile : public File {
@@ -104,22 +130,15 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       return Status::Error(ErrorCode::kNotFound, path + " is a folder");
     }
-    // Users of a table announce themselves with locks on the whole file
-    // that belong to the open file, not the process, so that two handles of
-    // one process see each other too: readers share, a changer holds it alone.
-    struct flock lk = {};
-    lk.l_whence = SEEK_SET;
-    lk.l_type = mode == OpenMode::kRead ? F_RDLCK : F_WRLCK;
     if (mode == OpenMode::kExclusive) {
-      if (::fcntl(fd, F_OFD_SETLK, &lk) != 0) {
-        int err = errno;
+      if (int err = LockWhole(fd, true); err != 0) {
         ::close(fd);
-        if (err == EAGAIN || err == EACCES) return Status::Error(ErrorCode::kTableBusy, path);
+        if (err == EAGAIN || err == EACCES || err == EWOULDBLOCK) return Status::Error(ErrorCode::kTableBusy, path);
         return ErrnoStatus(path, err);
       }
     } else if (mode == OpenMode::kRead) {
       // Reading goes on even while another program changes the table.
-      (void)::fcntl(fd, F_OFD_SETLK, &lk);
+      (void)LockWhole(fd, false);
       // Tables are mostly read front to back: ask for a larger read-ahead.
       (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
@@ -146,6 +165,16 @@ class PosixFileSystem : public FileSystem {
 
   Status Remove(const std::string& path) override {
     if (::unlink(path.c_str()) != 0) return ErrnoStatus(path, errno);
+    return Status::OK();
+  }
+
+  Status Rename(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Status::OK();
+    if (errno != EINVAL && errno != ENOSYS) return ErrnoStatus(from, errno);
+    // A file system that cannot refuse to replace: look first.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return ErrnoStatus(to, EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return ErrnoStatus(from, errno);
     return Status::OK();
   }
 

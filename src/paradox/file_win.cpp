@@ -36,6 +36,7 @@ Status LastErrorStatus(const std::string& path) {
       break;
     case ERROR_ACCESS_DENIED:
     case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
     case ERROR_WRITE_PROTECT:
       code = ErrorCode::kAccessDenied;
       break;
@@ -163,6 +164,12 @@ class WinFileSystem : public FileSystem {
 
   Status Remove(const std::string& path) override {
     if (!DeleteFileW(Widen(path).c_str())) return LastErrorStatus(path);
+    return Status::OK();
+  }
+
+  Status Rename(const std::string& from, const std::string& to) override {
+    // Without MOVEFILE_REPLACE_EXISTING an existing `to` makes it fail.
+    if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH)) return LastErrorStatus(from);
     return Status::OK();
   }
 

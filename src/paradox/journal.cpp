@@ -4,14 +4,13 @@
 #include <cstring>
 
 #include "paradox/bytes.h"
+#include "paradox/journal_format.h"
 
 namespace paradox {
 
-namespace {
+using namespace journal_format;
 
-constexpr char kMagic[8] = {'P', 'X', 'U', 'N', 'D', 'O', '0', '2'};
-// The first layout, checksummed with FNV-1a 64; still recovered.
-constexpr char kMagicFnv[8] = {'P', 'X', 'U', 'N', 'D', 'O', '0', '1'};
+namespace {
 
 uint64_t Fnv1a(const uint8_t* p, size_t n) {
   uint64_t h = 1469598103934665603ull;
@@ -21,8 +20,6 @@ uint64_t Fnv1a(const uint8_t* p, size_t n) {
   }
   return h;
 }
-
-uint64_t LoadLE64(const uint8_t* p) { return LoadLE32(p) | (static_cast<uint64_t>(LoadLE32(p + 4)) << 32); }
 
 // Bytes at the start of `a` and `b` (both `n` long) that are equal.
 size_t SamePrefix(const uint8_t* a, const uint8_t* b, size_t n) {
@@ -56,6 +53,10 @@ void Put64(std::vector<uint8_t>* out, uint64_t v) {
   Put32(out, static_cast<uint32_t>(v));
   Put32(out, static_cast<uint32_t>(v >> 32));
 }
+void Store64(uint8_t* p, uint64_t v) {
+  StoreLE32(p, static_cast<uint32_t>(v));
+  StoreLE32(p + 4, static_cast<uint32_t>(v >> 32));
+}
 
 // A bounds-checked reader over the journal's bytes.
 struct Reader {
@@ -66,6 +67,7 @@ struct Reader {
     if (!ok || b.size() - pos < n) ok = false;
     return ok;
   }
+  uint8_t U8() { return Need(1) ? b[pos++] : 0; }
   uint16_t U16() { return Need(2) ? (pos += 2, LoadLE16(&b[pos - 2])) : 0; }
   uint32_t U32() { return Need(4) ? (pos += 4, LoadLE32(&b[pos - 4])) : 0; }
   uint64_t U64() {
@@ -73,6 +75,10 @@ struct Reader {
     return lo | (static_cast<uint64_t>(U32()) << 32);
   }
 };
+
+}  // namespace
+
+namespace journal_format {
 
 Status ReadAll(File* f, std::vector<uint8_t>* out) {
   uint64_t size = 0;
@@ -84,12 +90,10 @@ Status ReadAll(File* f, std::vector<uint8_t>* out) {
   return Status::OK();
 }
 
-// Intact: the magic, a length within the file, and a matching checksum.
-// Gives the length of the journal's content (without the checksum).
 bool Intact(const std::vector<uint8_t>& j, size_t* content) {
   if (j.size() < 28) return false;
-  const bool fnv = std::memcmp(j.data(), kMagicFnv, 8) == 0;
-  if (!fnv && std::memcmp(j.data(), kMagic, 8) != 0) return false;
+  const bool fnv = std::memcmp(j.data(), kMagic1, 8) == 0;
+  if (!fnv && std::memcmp(j.data(), kMagic2, 8) != 0 && std::memcmp(j.data(), kMagic, 8) != 0) return false;
   size_t length = LoadLE32(&j[8]);
   if (length < 28 || length > j.size()) return false;
   uint64_t sum = LoadLE64(&j[length - 8]);
@@ -98,20 +102,10 @@ bool Intact(const std::vector<uint8_t>& j, size_t* content) {
   return true;
 }
 
-struct Parsed {
-  struct Range {
-    uint16_t file;
-    uint64_t offset;
-    const uint8_t* bytes;
-    uint32_t size;
-  };
-  std::vector<std::string> names;
-  std::vector<uint64_t> sizes;
-  std::vector<Range> saved;
-};
-
 bool Parse(const std::vector<uint8_t>& j, size_t content, Parsed* out) {
   Reader r{j};
+  out->layout = std::memcmp(j.data(), kMagic, 8) == 0 ? 3 : std::memcmp(j.data(), kMagic2, 8) == 0 ? 2 : 1;
+  const bool checked = out->layout == 3;
   r.pos = 12;
   auto in_content = [&](size_t n) { return r.Need(n) && content - r.pos >= n; };
   uint32_t n = r.U32();
@@ -124,6 +118,8 @@ bool Parse(const std::vector<uint8_t>& j, size_t content, Parsed* out) {
     // Only files of the table's own folder take part in a change.
     if (out->names.back().find_first_of("/\\") != std::string::npos) return false;
     out->sizes.push_back(r.U64());
+    out->least.push_back(checked ? r.U64() : out->sizes.back());
+    out->most.push_back(checked ? r.U64() : out->sizes.back());
   }
   uint32_t m = r.U32();
   for (uint32_t k = 0; k < m && r.ok; ++k) {
@@ -131,15 +127,33 @@ bool Parse(const std::vector<uint8_t>& j, size_t content, Parsed* out) {
     g.file = r.U16();
     g.offset = r.U64();
     g.size = r.U32();
-    if (!in_content(g.size) || g.file >= out->names.size()) return false;
-    g.bytes = &j[r.pos];
-    r.pos += g.size;
+    g.kind = checked ? r.U8() : kOverwritten;
+    if (!r.ok || g.kind > kAppended || g.file >= out->names.size()) return false;
+    g.old = nullptr;
+    g.checks = nullptr;
+    if (g.kind != kAppended) {
+      if (!in_content(g.size)) return false;
+      g.old = &j[r.pos];
+      r.pos += g.size;
+    }
+    if (checked && g.kind != kCutOff) {
+      const size_t bytes = size_t{4} * PieceCount(g.offset, g.size);
+      if (!in_content(bytes)) return false;
+      g.checks = &j[r.pos];
+      r.pos += bytes;
+    }
     out->saved.push_back(g);
   }
   return r.ok && r.pos == content;
 }
 
-}  // namespace
+Status ClearJournal(File* jf) {
+  static const uint8_t kZero[8] = {};
+  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
+  return jf->Sync();
+}
+
+}  // namespace journal_format
 
 uint64_t JournalChecksum(const uint8_t* p, size_t n) {
   constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
@@ -173,43 +187,51 @@ std::string JournalPath(const std::string& db_path) { return db_path + "-journal
 
 bool JournalExists(FileSystem* fs, const std::string& db_path) { return fs->FileExists(JournalPath(db_path)); }
 
-namespace {
-// Clears the journal's magic so it is no longer taken for a change cut
-// short. Its length stays, to be overwritten by the next change.
-Status ClearJournal(File* jf) {
-  static const uint8_t kZero[8] = {};
-  PX_RETURN_IF_ERROR(jf->Write(0, kZero, sizeof kZero));
-  return jf->Sync();
-}
-}  // namespace
-
 Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
                    const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
-  // Save what the writes overwrite and every file's length.
+  // Save what the writes overwrite and every file's length, with checks of
+  // the new bytes and the lengths the change may leave, so that a recovery
+  // can tell the files as the change left them from a later change.
   std::vector<uint8_t> own;
   std::vector<uint8_t>& j = buffer != nullptr ? *buffer : own;
   j.assign(kMagic, kMagic + 8);
   size_t most = 64;
-  for (const FileWrite& w : writes) most += 14 + w.size();
+  for (const FileWrite& w : writes) most += 15 + w.size() + 4 * (w.size() / kPiece + 2);
   j.reserve(most);
   Put32(&j, 0);  // total length, set below
   Put32(&j, static_cast<uint32_t>(files.size()));
   std::vector<uint64_t> sizes(files.size());
+  std::vector<size_t> bounds_at(files.size());
   for (size_t i = 0; i < files.size(); ++i) {
     if (files[i].size != nullptr && *files[i].size != kUnknownSize) sizes[i] = *files[i].size;
     else PX_RETURN_IF_ERROR(files[i].file->Size(&sizes[i]));
     Put16(&j, static_cast<uint16_t>(files[i].name.size()));
     j.insert(j.end(), files[i].name.begin(), files[i].name.end());
     Put64(&j, sizes[i]);
+    bounds_at[i] = j.size();
+    Put64(&j, 0);  // least and most length, set below
+    Put64(&j, 0);
   }
+  std::vector<uint64_t> least = sizes, longest = sizes;
   const size_t count_at = j.size();
   Put32(&j, 0);  // number of ranges, set below
   uint32_t ranges = 0;
-  auto save = [&](int file, uint64_t offset, const uint8_t* old, size_t n) {
+  // `old` (null for bytes past the end) is saved; `now`, the bytes written
+  // there (null for bytes cut off), is checked piece by piece.
+  auto save = [&](int file, uint64_t offset, uint8_t kind, const uint8_t* old, const uint8_t* now, size_t n) {
     Put16(&j, static_cast<uint16_t>(file));
     Put64(&j, offset);
     Put32(&j, static_cast<uint32_t>(n));
-    j.insert(j.end(), old, old + n);
+    j.push_back(kind);
+    if (old != nullptr) j.insert(j.end(), old, old + n);
+    if (now != nullptr) {
+      const uint32_t pieces = PieceCount(offset, n);
+      for (uint32_t k = 0; k < pieces; ++k) {
+        size_t from = 0, len = 0;
+        PieceAt(offset, n, k, &from, &len);
+        Put32(&j, static_cast<uint32_t>(JournalChecksum(now + from, len)));
+      }
+    }
     ++ranges;
   };
 
@@ -240,17 +262,28 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     // A write that ends past the file's end is kept to its end.
     const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
-    if (lo < held) save(w.file, w.offset + lo, old + lo, std::min(hi, held) - lo);
+    if (lo < held) save(w.file, w.offset + lo, kOverwritten, old + lo, bytes + lo, std::min(hi, held) - lo);
+    if (const size_t past = std::max(lo, held); hi > past)
+      save(w.file, w.offset + past, kAppended, nullptr, bytes + past, hi - past);
+    uint64_t& top = longest[static_cast<size_t>(w.file)];
+    top = std::max<uint64_t>(top, w.offset + hi);
     plan.push_back(Planned{w.file, w.offset + lo, bytes + lo, hi - lo});
   }
   // Bytes a truncation cuts off are saved like bytes a write overwrites.
   for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
-    if (truncate[i] < 0 || static_cast<uint64_t>(truncate[i]) >= sizes[i]) continue;
+    if (truncate[i] < 0) continue;
     const uint64_t at = static_cast<uint64_t>(truncate[i]);
+    least[i] = std::min(least[i], at);
+    longest[i] = std::max(longest[i], at);
+    if (at >= sizes[i]) continue;
     read.resize(static_cast<size_t>(sizes[i] - at));
     size_t got = 0;
     PX_RETURN_IF_ERROR(files[i].file->Read(at, read.size(), read.data(), &got));
-    save(static_cast<int>(i), at, read.data(), got);
+    save(static_cast<int>(i), at, kCutOff, read.data(), nullptr, got);
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    Store64(&j[bounds_at[i]], least[i]);
+    Store64(&j[bounds_at[i] + 8], longest[i]);
   }
   StoreLE32(&j[count_at], ranges);
   StoreLE32(&j[8], static_cast<uint32_t>(j.size() + 8));
@@ -275,7 +308,7 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     Parsed p;
     Status back = Parse(j, j.size() - 8, &p) ? Status::OK() : Status::Error(ErrorCode::kIoError);
     for (const Parsed::Range& g : p.saved)
-      if (back.ok()) back = files[g.file].file->Write(g.offset, g.bytes, g.size);
+      if (back.ok() && g.old != nullptr) back = files[g.file].file->Write(g.offset, g.old, g.size);
     for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Truncate(sizes[i]);
     for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Sync();
     if (back.ok()) (void)ClearJournal(jf);
@@ -291,47 +324,6 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     if (files[i].size != nullptr) *files[i].size = sizes[i];
   }
   return Status::OK();
-}
-
-Status RecoverJournal(FileSystem* fs, const std::string& db_path, bool* undone) {
-  *undone = false;
-  std::string path = JournalPath(db_path);
-  if (!fs->FileExists(path)) return Status::OK();
-  std::vector<uint8_t> j;
-  {
-    std::unique_ptr<File> jf;
-    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &jf));
-    PX_RETURN_IF_ERROR(ReadAll(jf.get(), &j));
-  }
-  size_t content = 0;
-  if (Intact(j, &content)) {
-    Parsed p;
-    if (!Parse(j, content, &p))
-      return Status::Error(ErrorCode::kCorruptHeader, "undo journal damaged").With(path);
-    std::string dir, name;
-    SplitPath(db_path, &dir, &name);
-    std::vector<std::unique_ptr<File>> files;
-    for (const std::string& fname : p.names) {
-      std::unique_ptr<File> f;
-      PX_RETURN_IF_ERROR(fs->Open(JoinPath(dir, fname), OpenMode::kExclusive, &f));
-      files.push_back(std::move(f));
-    }
-    for (const Parsed::Range& g : p.saved) PX_RETURN_IF_ERROR(files[g.file]->Write(g.offset, g.bytes, g.size));
-    for (size_t i = 0; i < files.size(); ++i) {
-      PX_RETURN_IF_ERROR(files[i]->Truncate(p.sizes[i]));
-      PX_RETURN_IF_ERROR(files[i]->Sync());
-    }
-    *undone = true;
-    // Cleared before it goes: should the removal not reach the disk, the
-    // journal left behind undoes nothing over later changes.
-    std::unique_ptr<File> jf;
-    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &jf));
-    PX_RETURN_IF_ERROR(ClearJournal(jf.get()));
-  }
-  PX_RETURN_IF_ERROR(fs->Remove(path));
-  std::string dir, name;
-  SplitPath(db_path, &dir, &name);
-  return fs->SyncDir(dir);
 }
 
 }  // namespace paradox

@@ -15,6 +15,7 @@ const char* ErrorText(ErrorCode code) {
     case ErrorCode::kCorruptIndex: return "Corrupt index";
     case ErrorCode::kCorruptBlob: return "Corrupt blob file";
     case ErrorCode::kNotATable: return "Not a table file";
+    case ErrorCode::kJournalKept: return "Interrupted change not undone";
     case ErrorCode::kUnknownFieldType: return "Unknown field type";
     case ErrorCode::kUnsupportedVersion: return "Unsupported table version";
     case ErrorCode::kEncrypted: return "Table is password protected";

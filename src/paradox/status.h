@@ -24,6 +24,7 @@ enum class ErrorCode : uint16_t {
   kCorruptIndex = 0x2203,   // "Corrupt index"
   kCorruptBlob = 0x2204,    // "Corrupt blob file"
   kNotATable = 0x2205,      // "Not a table file"
+  kJournalKept = 0x2206,    // "Interrupted change not undone"
   // Tables the engine reads but does not handle.
   kUnknownFieldType = 0x2301,    // "Unknown field type"
   kUnsupportedVersion = 0x2302,  // "Unsupported table version"

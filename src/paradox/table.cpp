@@ -51,15 +51,11 @@ CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
 Table::~Table() = default;
 
 Status Table::OpenData() {
-  // Deletions gathered by an editor of this process go to the file first,
-  // and a change cut short is undone, before anyone reads the table.
-  FlushPendingGroups();
-  if (JournalIsHot(fs_, path_)) {
-    bool undone = false;
-    Status rs = RecoverJournal(fs_, path_, &undone);
-    if (!rs.ok())
-      return Status::Error(rs.code(), path_).With("an interrupted change could not be undone").With(rs.ToString());
-  }
+  // Deletions gathered by an editor of this process go to the file first
+  // (and a walk of this process lets the table go), and a change cut short
+  // is undone, before anyone reads the table.
+  MakeWayFor(path_);
+  PX_RETURN_IF_ERROR(RecoverBeforeReading(fs_, path_));
   PX_RETURN_IF_ERROR(fs_->Open(path_, OpenMode::kRead, &file_));
   reader_ = file_.get();
   PX_RETURN_IF_ERROR(file_->Size(&file_size_));
@@ -217,7 +213,10 @@ Status Cursor::Load(uint16_t b, const uint8_t** data) {
   return Status::OK();
 }
 
-void Cursor::SeekToEnd() { record_ = nullptr; }
+void Cursor::SeekToEnd() {
+  status_ = Status::OK();
+  record_ = nullptr;
+}
 
 void Cursor::Refresh(const std::vector<uint16_t>& changed, const std::function<const uint8_t*(uint16_t)>& image) {
   const TableHeader& h = table_->header();

@@ -122,6 +122,8 @@ class Cursor {
   uint32_t slot() const { return slot_; }
   // True on the last record of its block: Next enters another block.
   bool LastInBlock() const { return record_ != nullptr && slot_ + 1 >= count_; }
+  // The block that follows the current record's block in the chain (0: none).
+  uint16_t next_block() const { return next_; }
   // The error that ended the walk, or OK.
   const Status& status() const { return status_; }
   // Stands on record `slot` of block `b`, typically after the table changed
@@ -138,7 +140,7 @@ class Cursor {
   // place, before the cursor's own copies; the memory must stay as it is
   // until the cursor moves or is told again. Null: none.
   void SetSource(std::function<const uint8_t*(uint16_t)> source) { source_ = std::move(source); }
-  // Ends the walk: the cursor stands past the last record.
+  // Ends the walk: the cursor stands past the last record, without error.
   void SeekToEnd();
 
  private:

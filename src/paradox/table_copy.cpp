@@ -52,9 +52,10 @@ Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<st
   SplitPath(db_path, &dir, &db_name);
   const std::string lower_db = Lowered(db_name);
   const std::string stem = lower_db.substr(0, lower_db.rfind('.'));
-  std::string journal_name;
+  std::string journal_name, kept_name;
   SplitPath(JournalPath(db_path), &dir, &journal_name);
-  const std::string lower_journal = Lowered(journal_name);
+  SplitPath(KeptJournalPath(db_path), &dir, &kept_name);
+  const std::string lower_journal = Lowered(journal_name), lower_kept = Lowered(kept_name);
 
   std::vector<std::string> listed;
   PX_RETURN_IF_ERROR(fs->ListDir(dir, &listed));
@@ -69,7 +70,7 @@ Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<st
       continue;
     }
     const size_t dot = ln.rfind('.');
-    if (ln == lower_journal || (dot != std::string::npos && ln.substr(0, dot) == stem &&
+    if (ln == lower_journal || ln == lower_kept || (dot != std::string::npos && ln.substr(0, dot) == stem &&
                                 BelongsByExtension(ln.substr(dot + 1))))
       names->push_back(n);
   }

@@ -38,7 +38,7 @@ class Folders {
 // folder spells them, data file first: the primary index (.PX), blobs
 // (.MB), validity checks (.VAL), secondary indexes (.Xnn/.Ynn/.XGn/.YGn),
 // the view and family files (.TV/.FAM) and the undo journal of a change
-// cut short, when there is one. Names are matched without regard to case;
+// cut short, or one kept aside, when there is one. Names are matched without regard to case;
 // lock files are not the table's and are left out.
 Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<std::string>* names);
 

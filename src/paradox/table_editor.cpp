@@ -61,7 +61,43 @@ void Unregister(TableEditor* e) {
   g_groups.erase(std::remove(g_groups.begin(), g_groups.end(), e), g_groups.end());
 }
 
+std::vector<TableHolder*> g_holders;  // under g_groups_mutex
+
+// One table named two ways: separators of either kind, and on Windows
+// letters of either case.
+std::string TableKey(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+#ifdef _WIN32
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+#endif
+  }
+  return path;
+}
+
 }  // namespace
+
+void AddTableHolder(TableHolder* holder) {
+  std::lock_guard<std::mutex> lock(g_groups_mutex);
+  g_holders.push_back(holder);
+}
+
+void RemoveTableHolder(TableHolder* holder) {
+  std::lock_guard<std::mutex> lock(g_groups_mutex);
+  g_holders.erase(std::remove(g_holders.begin(), g_holders.end(), holder), g_holders.end());
+}
+
+void MakeWayFor(const std::string& db_path) {
+  FlushPendingGroups();
+  const std::string key = TableKey(db_path);
+  std::vector<TableHolder*> holders;
+  {
+    std::lock_guard<std::mutex> lock(g_groups_mutex);
+    for (TableHolder* h : g_holders)
+      if (TableKey(h->held_path()) == key) holders.push_back(h);
+  }
+  for (TableHolder* h : holders) h->LetGo();
+}
 
 void FlushPendingGroups() {
   std::vector<TableEditor*> editors;
@@ -121,9 +157,10 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   std::string dir;
   SplitPath(db_path, &dir, &e->db_name_);
 
-  FlushPendingGroups();
-  bool undone = false;
-  PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, &undone));
+  MakeWayFor(db_path);
+  // The table is held before its journal is looked at: a journal beside a
+  // table that another program holds may be that program's, at work.
+  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
 
   // Another program's lock files, held open, mean the table is in use. A
   // lock file nobody holds is only left over and means nothing.
@@ -139,7 +176,8 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
       return Status::Error(ErrorCode::kTableBusy, db_path).With(n + " is held by another program");
   }
 
-  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
+  bool undone = false;
+  PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, e->db_file_.get(), &undone));
   uint64_t size = 0;
   std::vector<uint8_t> head;
   PX_RETURN_IF_ERROR(ReadHead(e->db_file_.get(), &head, &size));

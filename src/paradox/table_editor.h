@@ -164,6 +164,26 @@ class TableEditor {
 // reach the editors' own users (see TableEditor::failure).
 void FlushPendingGroups();
 
+// Something of this process that keeps a table open between its calls (a
+// deletion walk). Before the table is opened anew in this process it is
+// asked to let the table go: it writes what it gathered and closes its
+// files, to take them again (and find its row afresh) when next used; so
+// the process's own open table is never "another program" to it. A holder
+// lets go only between its own calls.
+class TableHolder {
+ public:
+  virtual ~TableHolder() = default;
+  virtual const std::string& held_path() const = 0;
+  virtual void LetGo() = 0;
+};
+void AddTableHolder(TableHolder* holder);
+void RemoveTableHolder(TableHolder* holder);
+
+// Before the table at `db_path` is opened by a reader, an editor or the
+// checker: writes every gathered group (FlushPendingGroups) and asks the
+// holders of that table to let it go.
+void MakeWayFor(const std::string& db_path);
+
 // After the editor took the files of `table` (see Table::ReleaseFiles) and
 // after each deletion it made: reads `table` through the editor's view
 // and, when given, refreshes `cursor`'s copies of the blocks the last

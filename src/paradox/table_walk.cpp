@@ -9,6 +9,23 @@ namespace paradox {
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+
+// Marks a walk as inside a call of its own, in which it does not let go.
+class InCall {
+ public:
+  explicit InCall(bool* flag) : flag_(flag), was_(*flag) { *flag_ = true; }
+  ~InCall() { *flag_ = was_; }
+  InCall(const InCall&) = delete;
+  InCall& operator=(const InCall&) = delete;
+
+ private:
+  bool* flag_;
+  bool was_;
+};
+
+}  // namespace
+
 Status TableWalk::Open(FileSystem* fs, const std::string& path, const GroupBounds& bounds,
                        std::unique_ptr<TableWalk>* out) {
   std::unique_ptr<TableWalk> w(new TableWalk);
@@ -18,46 +35,90 @@ Status TableWalk::Open(FileSystem* fs, const std::string& path, const GroupBound
   PX_RETURN_IF_ERROR(Table::Open(fs, path, OpenOptions(), &w->table_));
   w->cursor_ = w->table_->NewCursor();
   PX_RETURN_IF_ERROR(w->cursor_->status());
+  AddTableHolder(w.get());
   *out = std::move(w);
   return Status::OK();
 }
 
-TableWalk::~TableWalk() = default;
+TableWalk::~TableWalk() { RemoveTableHolder(this); }
 
 uint32_t TableWalk::unwritten_deletions() const { return editor_ ? editor_->group_rows() : 0; }
 
-Status TableWalk::StandOn(const std::vector<uint8_t>& seen, RowPos at, bool* found) {
+TableWalk::Place TableWalk::Here() const {
+  Place p;
+  if (!cursor_->Valid()) return p;
   const size_t rs = table_->header().record_size;
+  p.row.assign(cursor_->record(), cursor_->record() + rs);
+  p.at = RowPos{cursor_->block(), cursor_->slot()};
+  if (!cursor_->LastInBlock()) p.next.assign(cursor_->record() + rs, cursor_->record() + 2 * rs);
+  p.next_block = cursor_->next_block();
+  return p;
+}
+
+Status TableWalk::StandOn(const Place& place, bool* found) {
+  *found = false;
   cursor_->Forget();  // what was read before may have changed
-  cursor_->SeekTo(at.block, at.slot);
-  *found = cursor_->Valid() && std::memcmp(cursor_->record(), seen.data(), rs) == 0;
-  if (*found) return Status::OK();
-  // The record moved or went: look for it in the whole table.
+  if (place.row.empty()) {
+    cursor_->SeekToEnd();
+    return Status::OK();
+  }
+  const size_t rs = table_->header().record_size;
+  const RowPos at = place.at;
+  auto holds = [&](RowPos p, const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) return false;
+    cursor_->SeekTo(p.block, p.slot);
+    return cursor_->Valid() && std::memcmp(cursor_->record(), bytes.data(), rs) == 0;
+  };
+  if (holds(at, place.row)) {
+    *found = true;
+    return Status::OK();
+  }
+  // Removed, the records after it moved up; or changed where it stands.
+  if (holds(at, place.next) || holds(RowPos{at.block, at.slot + 1}, place.next)) return Status::OK();
+
+  // Through the whole table: the record went elsewhere, or else the one
+  // after it did (of equal records, the first from its block on); or else
+  // the first record after its place.
+  struct Hit {
+    bool any = false, ahead = false;
+    RowPos at;
+  };
+  Hit row, next, after, next_block;
+  bool passed = false;
   auto c = table_->NewCursor();
   for (; c->Valid(); c->Next()) {
-    if (std::memcmp(c->record(), seen.data(), rs) != 0) continue;
-    cursor_->SeekTo(c->block(), c->slot());
-    *found = true;
-    return cursor_->status();
+    const RowPos p{c->block(), c->slot()};
+    const bool in_block = p.block == at.block;
+    if (!after.any && ((in_block && p.slot > at.slot) || (!in_block && passed))) after = Hit{true, true, p};
+    if (in_block) passed = true;
+    if (!next_block.any && p.block == place.next_block) next_block = Hit{true, true, p};
+    for (auto [hit, bytes] : {std::pair{&row, &place.row}, std::pair{&next, &place.next}}) {
+      if (bytes->empty() || std::memcmp(c->record(), bytes->data(), rs) != 0) continue;
+      if (!hit->any || (passed && !hit->ahead)) *hit = Hit{true, passed, p};
+    }
   }
   PX_RETURN_IF_ERROR(c->status());
-  cursor_->SeekToEnd();
-  return Status::OK();
+  const Hit& to = row.any ? row : next.any ? next : after.any || passed ? after : next_block;
+  *found = row.any;
+  if (!to.any) {
+    cursor_->SeekToEnd();
+    return Status::OK();
+  }
+  cursor_->SeekTo(to.at.block, to.at.slot);
+  return cursor_->status();
 }
 
 // Takes the table's files from the reading handles to an editor that holds
 // them alone, and finds the current record again: another program may
 // have changed the table since it was read.
 Status TableWalk::TakeForChanges(bool* gone) {
-  const uint32_t rs = table_->header().record_size;
-  std::vector<uint8_t> seen(cursor_->record(), cursor_->record() + rs);
-  const RowPos at{cursor_->block(), cursor_->slot()};
+  const Place place = Here();
   table_->ReleaseFiles();
   std::unique_ptr<TableEditor> ed;
   Status st = TableEditor::Open(fs_, path_, &ed);
   if (!st.ok()) {
     // Nothing changed: go on reading where the walk stood.
-    if (table_->ReopenFiles().ok()) cursor_->SeekTo(at.block, at.slot);
+    if (table_->ReopenFiles().ok()) cursor_->SeekTo(place.at.block, place.at.slot);
     return st;
   }
   editor_ = std::move(ed);
@@ -69,7 +130,7 @@ Status TableWalk::TakeForChanges(bool* gone) {
   cursor_->SetSource([editor](uint16_t b) { return editor->WalkBlock(b); });
   editor_->OnFlushed([this] { Reread(); });
   bool found = false;
-  PX_RETURN_IF_ERROR(StandOn(seen, at, &found));
+  PX_RETURN_IF_ERROR(StandOn(place, &found));
   *gone = !found;
   return Status::OK();
 }
@@ -87,24 +148,50 @@ void TableWalk::Reread() {
 Status TableWalk::Recover(Status cause) {
   const uint32_t rows = editor_->group_rows();
   if (!editor_->Flush().ok()) lost_ = rows;
-  std::vector<uint8_t> seen;
-  const RowPos at{cursor_->block(), cursor_->slot()};
-  if (cursor_->Valid()) seen.assign(cursor_->record(), cursor_->record() + table_->header().record_size);
+  const Place place = Here();
   table_->ReleaseFiles();
   cursor_->SetSource(nullptr);
   editor_.reset();
   Status st = table_->ReopenFiles();
-  if (st.ok() && !seen.empty()) {
+  if (st.ok()) {
     bool found = false;
-    st = StandOn(seen, at, &found);
-  } else if (st.ok()) {
-    cursor_->SeekToEnd();
+    st = StandOn(place, &found);
   }
   if (!st.ok()) {
     cursor_->SeekToEnd();
     cause.With("the table could not be read again: " + st.ToString());
   }
   return cause;
+}
+
+void TableWalk::LetGo() {
+  if (in_call_ || let_go_ || !cursor_) return;
+  if (editor_) {
+    const uint32_t rows = editor_->group_rows();
+    if (!editor_->Flush().ok()) lost_ = rows;
+  }
+  place_ = Here();
+  row_ = place_.row;
+  cursor_->SetSource(nullptr);
+  cursor_->Forget();
+  cursor_->SeekToEnd();
+  editor_.reset();
+  table_->ReleaseFiles();
+  let_go_ = true;
+}
+
+Status TableWalk::Resume(bool* found) {
+  bool unused = true;
+  if (found == nullptr) found = &unused;
+  *found = true;
+  if (!let_go_) return Status::OK();
+  InCall call(&in_call_);
+  PX_RETURN_IF_ERROR(table_->ReopenFiles());
+  let_go_ = false;
+  row_.clear();
+  Status st = StandOn(place_, found);
+  if (!st.ok()) cursor_->SeekToEnd();
+  return st;
 }
 
 Status TableWalk::Settle(bool leaving) {
@@ -123,7 +210,12 @@ Status TableWalk::Stopped() {
 }
 
 Status TableWalk::Next() {
+  InCall call(&in_call_);
   if (StopRequested()) return Stopped();
+  bool found = true;
+  PX_RETURN_IF_ERROR(Resume(&found));
+  // The record it stood on is gone: the one after it is current now.
+  if (!found) return Status::OK();
   // A group due is written before the walk enters another block, which
   // may move the editor's window: the window still holds the file's bytes
   // of the blocks the group changed, and they need not be copied out.
@@ -140,14 +232,20 @@ Status TableWalk::Next() {
 }
 
 Status TableWalk::Delete() {
+  InCall call(&in_call_);
   lost_ = 0;
-  if (!cursor_->Valid()) return Status::Error(ErrorCode::kNotFound, "no current record").With(path_);
+  if (!Valid()) return Status::Error(ErrorCode::kNotFound, "no current record").With(path_);
   if (StopRequested()) return Stopped();
+  bool found = true;
+  PX_RETURN_IF_ERROR(Resume(&found));
+  // Another program (or this one through another handle) removed or
+  // changed the record: that counts as done.
+  if (!found) return Status::OK();
   if (!editor_) {
     bool gone = false;
     PX_RETURN_IF_ERROR(TakeForChanges(&gone));
-    // Another program deleted the record already: that counts as done. The
-    // walk goes on at the record now standing where it stood.
+    // Another program removed or changed the record: that counts as done.
+    // The record that followed it is current now.
     if (gone) return Status::OK();
   }
   if (editor_->broken()) return Recover(editor_->failure());
@@ -167,6 +265,7 @@ Status TableWalk::Delete() {
 }
 
 Status TableWalk::Flush() {
+  InCall call(&in_call_);
   lost_ = 0;
   if (!editor_) return Status::OK();
   Status st = editor_->broken() ? editor_->failure() : editor_->Flush();
@@ -174,6 +273,7 @@ Status TableWalk::Flush() {
 }
 
 Status TableWalk::Close() {
+  InCall call(&in_call_);
   PX_RETURN_IF_ERROR(Flush());
   if (editor_) editor_->OnFlushed(nullptr);
   cursor_.reset();

@@ -61,7 +61,13 @@ void TTable::BeforeRaise() const {
 
 bool TTable::InternalEof() const { return !walk_ || !walk_->Valid(); }
 
-int TTable::InternalRecordCount() const { return walk_ ? static_cast<int>(walk_->record_count()) : -1; }
+int TTable::InternalRecordCount() const {
+  if (!walk_) return -1;
+  // A walk that let the table go for another open of this process counts
+  // the table as it stands now.
+  if (!walk_->Resume().ok()) return -1;
+  return static_cast<int>(walk_->record_count());
+}
 
 const uint8_t* TTable::CurrentRecord() const { return walk_ && walk_->Valid() ? walk_->record() : nullptr; }
 

@@ -14,6 +14,7 @@ const char kUsage[] =
     "usage: pxtool info TABLE.db\n"
     "       pxtool dump TABLE.db [--codepage N]\n"
     "       pxtool check TABLE.db [--repair]\n"
+    "       pxtool journal TABLE.db [--apply | --discard]\n"
     "       pxtool exec TABLE.db \"STATEMENT\"\n"
     "       pxtool sample DIR [options]   (pxtool sample --help lists them)\n"
     "       pxtool --help | --version\n"
@@ -27,6 +28,14 @@ const char kUsage[] =
     "        to it and prints each problem; exits 0 when there is none, 1 when\n"
     "        there is. --repair rebuilds the indexes that are missing or wrong\n"
     "        from their data files (never the data files themselves).\n"
+    "journal settles an undo journal kept aside (TABLE.db-journal-kept): a\n"
+    "        change cut short that was not undone because another program\n"
+    "        changed the table since; until it is settled the table is not\n"
+    "        opened. Without an option it says what the journal and the files\n"
+    "        hold. --apply writes its saved bytes back (the table as before that\n"
+    "        change; the other program's later change to those bytes is lost),\n"
+    "        --discard leaves the files as they are; either removes it and\n"
+    "        checks the table.\n"
     "exec    runs one statement on the table: SELECT prints its result as dump\n"
     "        does; DELETE (WHERE field op \"literal\") deletes for good and\n"
     "        prints the number of rows deleted. Dates in literals follow the\n"
@@ -55,7 +64,8 @@ bool ParseInt(const std::string& s, int* out) {
 
 namespace tools {
 
-int RunCheck(const std::vector<std::string>& args);  // pxtool_check.cpp
+int RunCheck(const std::vector<std::string>& args);    // pxtool_check.cpp
+int RunJournal(const std::vector<std::string>& args);  // pxtool_journal.cpp
 
 int ReportError(const paradox::Status& status) {
   std::string text = status.ToString();
@@ -101,6 +111,9 @@ int main(int argc, char** argv) {
   }
   if (cmd == "check") {
     return tools::RunCheck(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  if (cmd == "journal") {
+    return tools::RunJournal(std::vector<std::string>(args.begin() + 1, args.end()));
   }
   if (cmd == "exec") {
     if (args.size() != 3) return Usage("exec takes a table and one statement");

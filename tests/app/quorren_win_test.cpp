@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "app/engine.h"
@@ -271,6 +272,51 @@ TEST_F(QuorrenTest, RowsGoneMeanwhileGiveTheWarningAndStayListed) {
   EXPECT_FALSE(form->SBDeldub->Enabled());
   ASSERT_EQ(DataRows(), 1);
   EXPECT_EQ(Cell(3, 1), u"clip 1");
+  EXPECT_EQ(ReadAdvBlock(path).size(), 2u);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream f(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// A read-only table with nothing to purge is read and its copies listed;
+// only its first deletion fails, with the engine's error, and Table stays
+// open on its row. Writable again, and with a row to purge, the table is
+// analysed anew (our own open Table is no other program), and the deletion
+// then goes on.
+TEST_F(QuorrenTest, AReadOnlyTableIsListedAndTheTableLeftOpenDoesNotBlockTheNextAnalysis) {
+  namespace fs = std::filesystem;
+  const std::string folder = FreshFolder("read_only");
+  const std::string path = WriteAdvBlock(folder, DuplicatePairs(2));
+  const std::string before = FileBytes(path);
+  fs::permissions(fs::path(path), fs::perms::owner_write, fs::perm_options::remove);
+  Analyse(folder);
+  EXPECT_TRUE(boxes.boxes.empty()) << (boxes.boxes.empty() ? "" : framework::ToUtf8(boxes.boxes[0].text));
+  ASSERT_EQ(DataRows(), 2);
+  ASSERT_TRUE(form->SBDeldub->Enabled());
+  Delete();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, Application().Title());
+  EXPECT_NE(boxes.boxes[0].text.find(u"Table is read only"), std::u16string::npos);
+  EXPECT_TRUE(form->Table.Active());
+  EXPECT_EQ(FileBytes(path), before);
+
+  // Another program makes it writable and rewrites it in place, with a row
+  // dated before 2011 ahead of the copies.
+  fs::permissions(fs::path(path), fs::perms::owner_write, fs::perm_options::add);
+  std::vector<BlockRow> rows = DuplicatePairs(2);
+  rows.insert(rows.begin(), BlockRow{"old", k2011 - 1, 0, 1, 1, 2010});
+  const std::string staged = WriteAdvBlock(FreshFolder("read_only_staged"), rows);
+  std::ofstream(fs::path(path), std::ios::binary | std::ios::trunc) << FileBytes(staged);
+  Analyse(folder);
+  EXPECT_EQ(boxes.boxes.size(), 1u) << (boxes.boxes.size() < 2 ? "" : framework::ToUtf8(boxes.boxes[1].text));
+  ASSERT_EQ(DataRows(), 2);
+  EXPECT_EQ(ReadAdvBlock(path).size(), 4u);  // the old row purged
+  Delete();
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].text, u"Удаление прошло успешно.");
+  EXPECT_FALSE(form->Table.Active());
   EXPECT_EQ(ReadAdvBlock(path).size(), 2u);
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "cleaning/cleaner.h"
 #include "cleaning/texts.h"
@@ -171,6 +172,48 @@ TEST_F(DeletionTest, AnErrorLeavesTheTableOpenWhereTheWalkStopped) {
   }
   Table.Close();
   EXPECT_EQ(testing::Tags(path), (std::vector<int32_t>{2, 3}));
+}
+
+// A pass stopped part way leaves Table open on its row, holding the table
+// it had begun to change. The next analysis of the same folder still
+// purges and lists, and the deletion then goes on from that row.
+TEST_F(DeletionTest, TheTableLeftOpenIsNoObstacleToTheNextAnalysis) {
+  for (bool keyed : {false, true}) {
+    SCOPED_TRACE(keyed ? "keyed" : "not keyed");
+    TableOptions options;
+    options.keyed = keyed;
+    const Row old{"O", k2011 - 5, kHour, 1, 1, 2010, 1}, a{"A", k2011, kHour, 1, 1, 2011, 0},
+        b{"B", k2011 + 1, kHour, 1, 1, 2011, 0};
+    Row a2 = a, a3 = a, b4 = b, b5 = b;
+    a2.tag = 2, a3.tag = 3, b4.tag = 4, b5.tag = 5;
+    const std::string path = testing::WriteTable(keyed ? "left_open_keyed" : "left_open",
+                                                 {old, a2, a3, b4, b5, {"C", k2011 + 2, kHour, 1, 1, 2011, 6}},
+                                                 options);
+    state.FTablePath = path;
+    state.FDupList.Add(Rec(a));
+    state.FDupList.Add(Rec(b));
+    // Stopped just after deleting the first A.
+    progress.on_due = [](int call) {
+      if (call == 3) throw std::runtime_error("stopped");
+    };
+    EXPECT_THROW(cleaner.DeleteDoubles(), std::runtime_error);
+    progress.on_due = nullptr;
+    ASSERT_TRUE(Table.Active());
+    EXPECT_EQ(Table.FieldByName("FTag")->AsInteger(), 3);
+
+    cleaner.CreateList();  // purges O, lists one copy of B
+    cleaner.SortList();
+    ASSERT_EQ(state.FDupList.Count(), 1);
+    EXPECT_EQ(state.FDupList[0]->Name.View(), "B");
+    ASSERT_TRUE(Table.Active());
+    EXPECT_EQ(Table.FieldByName("FTag")->AsInteger(), 3);
+
+    cleaner.DeleteDoubles();
+    EXPECT_FALSE(Table.Active());
+    EXPECT_EQ(state.FDupList.Count(), 0);
+    EXPECT_EQ(testing::Tags(path), (std::vector<int32_t>{3, 5, 6}));
+    progress = testing::RecordedProgress();
+  }
 }
 
 TEST_F(DeletionTest, ARowThatCannotBeDeletedKeepsItsRecord) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,9 +61,13 @@ struct RecordedProgress : ProgressReport {
   std::vector<std::pair<std::string, double>> shown;
   int due_calls = 0;
   bool due = true;  // the answer ProgressDue gives
+  // Called with the number of each ProgressDue call; may throw, as
+  // something that goes wrong in the middle of a pass would.
+  std::function<void(int)> on_due;
   void ShowProgress(const std::string& text, double percent) override { shown.emplace_back(text, percent); }
   bool ProgressDue() override {
     ++due_calls;
+    if (on_due) on_due(due_calls);
     return due;
   }
   // The percentages of the updates (empty text, above 0).

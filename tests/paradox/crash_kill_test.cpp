@@ -5,7 +5,9 @@
 
 #ifndef _WIN32
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@
 #include "paradox/table.h"
 #include "paradox/table_editor.h"
 #include "paradox/value.h"
+#include "process_helpers.h"
 #include "table/errors.h"
 #include "table/ttable.h"
 #include "tools/sample_data.h"
@@ -37,68 +40,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using Row = std::string;  // a record's bytes
-
-// A folder of our own below the build's scratch folder, gone afterwards.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& what)
-      : path_(fs::path(ADVCLEAN_TEST_TMPDIR) / (what + "-" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto& e : fs::recursive_directory_iterator(path_, ec))
-      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void CopyFolder(const fs::path& from, const fs::path& to) {
-  fs::remove_all(to);
-  fs::create_directories(to);
-  for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), to / e.path().filename());
-}
-
-// Every file of a folder with its bytes, to prove nothing was written.
-std::map<std::string, std::string> FolderBytes(const fs::path& dir) {
-  std::map<std::string, std::string> out;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    std::string& bytes = out[e.path().filename().string()];
-    FILE* f = std::fopen(e.path().c_str(), "rb");
-    if (f == nullptr) continue;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
-}
-
-// Reads every record of a table in chain order, as Table::Open finds it
-// (undoing a change cut short first).
-Status ReadRows(const std::string& path, std::vector<Row>* rows) {
-  rows->clear();
-  std::unique_ptr<Table> t;
-  PX_RETURN_IF_ERROR(Table::Open(FileSystem::Default(), path, OpenOptions(), &t));
-  auto c = t->NewCursor();
-  const size_t rs = t->header().record_size;
-  for (; c->Valid(); c->Next()) rows->emplace_back(reinterpret_cast<const char*>(c->record()), rs);
-  return c->status();
-}
-
-std::vector<std::string> Problems(const std::string& path) {
-  std::vector<std::string> problems;
-  Status st = CheckTable(FileSystem::Default(), path, &problems);
-  if (!st.ok()) problems.push_back("CheckTable failed: " + st.ToString());
-  return problems;
-}
+using testing::CopyFolder;
+using testing::FolderBytes;
+using testing::Holder;
+using testing::Problems;
+using testing::ReadRows;
+using testing::Row;
+using testing::ScratchDir;
 
 // ---------------------------------------------------------------------------
 // Killing a process part way through its changes.
@@ -304,48 +252,6 @@ INSTANTIATE_TEST_SUITE_P(KeyedAndNot, KilledWorkTest, ::testing::Bool(),
 // ---------------------------------------------------------------------------
 // Another program holding the table.
 
-// A child process that opens one file and keeps it open until told to end.
-class Holder {
- public:
-  // Opens `path` in the child with `mode`; false when that failed.
-  bool Start(const std::string& path, OpenMode mode) {
-    int ready[2], quit[2];
-    if (::pipe(ready) != 0 || ::pipe(quit) != 0) return false;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(quit[1]);
-      std::unique_ptr<File> f;
-      char ok = FileSystem::Default()->Open(path, mode, &f).ok() ? 'y' : 'n';
-      (void)!::write(ready[1], &ok, 1);
-      char c;
-      (void)!::read(quit[0], &c, 1);  // returns when the parent closes its end
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(quit[0]);
-    quit_ = quit[1];
-    char ok = 'n';
-    bool got = ::read(ready[0], &ok, 1) == 1;
-    ::close(ready[0]);
-    return pid_ > 0 && got && ok == 'y';
-  }
-  void Stop() {
-    if (quit_ >= 0) ::close(quit_);
-    quit_ = -1;
-    if (pid_ > 0) {
-      int status;
-      ::waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-  }
-  ~Holder() { Stop(); }
-
- private:
-  pid_t pid_ = -1;
-  int quit_ = -1;
-};
-
 class HeldTableTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -357,17 +263,35 @@ class HeldTableTest : public ::testing::Test {
   }
 
   // Every way of changing the table fails with `code` and writes nothing,
-  // while reading goes on.
+  // while reading goes on, and so does whatever changes nothing: a
+  // statement that finds no row to delete, a walk that deletes none.
   void ExpectRefused(ErrorCode code, const std::string& why) {
     const auto before = FolderBytes(scratch_.path());
+    Statement none;
+    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.1900\"", &none).ok());
+    uint32_t deleted = 1;
+    Status st = ExecuteDelete(FileSystem::Default(), none, DateFormat(), &deleted);
+    EXPECT_TRUE(st.ok()) << why << ": nothing to delete: " << st.ToString();
+    EXPECT_EQ(deleted, 0u);
+    {
+      dataset::TTable t;
+      t.SetTableName(db_);
+      t.Open();
+      size_t rows = 0;
+      for (; !t.Eof(); t.Next()) ++rows;
+      t.Close();
+      EXPECT_EQ(rows, rows_.size()) << why;
+    }
+    EXPECT_TRUE(FolderBytes(scratch_.path()) == before) << why << ": a file of the folder was written or added";
+
     std::unique_ptr<TableEditor> ed;
-    Status st = TableEditor::Open(FileSystem::Default(), db_, &ed);
+    st = TableEditor::Open(FileSystem::Default(), db_, &ed);
     EXPECT_EQ(st.code(), code) << why << ": " << st.ToString();
     EXPECT_EQ(ed, nullptr);
 
     Statement stmt;
     ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &stmt).ok());
-    uint32_t deleted = 1;
+    deleted = 1;
     EXPECT_EQ(ExecuteDelete(FileSystem::Default(), stmt, DateFormat(), &deleted).code(), code) << why;
     EXPECT_EQ(deleted, 0u);
 
@@ -413,6 +337,22 @@ TEST_F(HeldTableTest, AnotherProgramReadingAnyFileOfTheTableMakesItBusy) {
     ExpectRefused(ErrorCode::kTableBusy, std::string("another program reads ") + file);
     other.Stop();
     ExpectChangeable(std::string("after the other program closed ") + file);
+  }
+}
+
+// Programs lock files in one of two ways that do not see each other; a
+// flock lock, shared or not, keeps the table from changing as an fcntl one.
+TEST_F(HeldTableTest, AnotherProgramsFlockLockMakesItBusy) {
+  for (int op : {LOCK_SH, LOCK_EX}) {
+    SCOPED_TRACE(op == LOCK_SH ? "shared" : "exclusive");
+    Holder other;
+    ASSERT_TRUE(other.Start([&] {
+      const int fd = ::open(db_.c_str(), O_RDONLY);
+      return fd >= 0 && ::flock(fd, op | LOCK_NB) == 0;  // kept until the child ends
+    }));
+    ExpectRefused(ErrorCode::kTableBusy, "another program holds a flock lock");
+    other.Stop();
+    ExpectChangeable("after the other program let its flock lock go");
   }
 }
 

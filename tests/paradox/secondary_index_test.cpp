@@ -614,7 +614,7 @@ TEST(MadeTableTest, StoppedAtEveryWriteAllFilesAreOldOrAllNew) {
     // What a killed process leaves, undone the way the next open does.
     fs.budget = 1 << 30;
     bool undone = false;
-    ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+    ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
     std::vector<std::string> rows = ReadRows(&fs, "t.db", 1251);
     ExpectTable(&fs, "t.db", rows == RowsOf(all) ? RowsOf(all) : RowsOf(purged), 1251,
                 "stopped after " + std::to_string(n) + " writes");

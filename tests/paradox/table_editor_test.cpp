@@ -276,7 +276,7 @@ TEST(CrashTest, StoppedAtEveryWriteTheTableReadsAsBeforeOrAfter) {
       // was cut short the way the next open does, then check.
       fs.budget = 1 << 30;
       bool undone = false;
-      ASSERT_TRUE(RecoverJournal(&fs, "t.db", &undone).ok());
+      ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
       std::vector<int> ids = Ids(&fs);
       if (s.ok()) {
         ASSERT_EQ(ids.size(), 70u);

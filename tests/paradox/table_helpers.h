@@ -51,6 +51,7 @@ class ForwardingFileSystem : public FileSystem {
   }
   bool FileExists(const std::string& path) override { return base_->FileExists(path); }
   Status Remove(const std::string& path) override { return base_->Remove(path); }
+  Status Rename(const std::string& from, const std::string& to) override { return base_->Rename(from, to); }
   Status SyncDir(const std::string& dir) override { return base_->SyncDir(dir); }
 
  protected:

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "paradox/check.h"
+#include "paradox/delete_statement.h"
+#include "paradox/sql.h"
 #include "paradox/table_editor.h"
 #include "paradox/value.h"
 #include "table_helpers.h"
@@ -55,12 +59,13 @@ TEST_P(TableWalkTest, GroupsReachTheFilesWhenDue) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
   EXPECT_EQ(Current(*w), 9);
   EXPECT_EQ(w->unwritten_deletions(), 0u);
-  // A reader of the table (here refused: the walk holds the table) gets
-  // the deletions gathered since.
+  // A reader of the table in this process gets the deletions gathered
+  // since; the walk lets the table go for it.
   ASSERT_TRUE(w->Delete().ok());
   EXPECT_EQ(w->unwritten_deletions(), 1u);
   std::unique_ptr<Table> reader;
-  EXPECT_EQ(Table::Open(&fs, "t.db", OpenOptions(), &reader).code(), ErrorCode::kTableBusy);
+  EXPECT_TRUE(Table::Open(&fs, "t.db", OpenOptions(), &reader).ok());
+  reader.reset();
   EXPECT_EQ(w->unwritten_deletions(), 0u);
   std::vector<int> left = Range(2, 40);
   left.erase(left.begin() + 3);   // 5
@@ -147,6 +152,115 @@ TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
       EXPECT_EQ(Ids(&fs), left);
     }
   }
+}
+
+// Another program removes row `id`, or changes it in place, by rewriting
+// the files while the walk reads them.
+void ChangeFromOutside(MemFileSystem* fs, int id, bool remove) {
+  MemFileSystem other;
+  for (const char* name : {"t.db", "t.PX"})
+    if (fs->FileExists(name)) other.SetContents(name, fs->Contents(name));
+  if (remove) {
+    Statement st;
+    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID = " + std::to_string(id), &st).ok());
+    uint32_t deleted = 0;
+    ASSERT_TRUE(ExecuteDelete(&other, st, DateFormat(), &deleted).ok());
+    ASSERT_EQ(deleted, 1u);
+  } else {
+    std::unique_ptr<Table> t;
+    ASSERT_TRUE(Table::Open(&other, "t.db", OpenOptions(), &t).ok());
+    const TableHeader& h = t->header();
+    uint64_t at = 0;
+    for (auto c = t->NewCursor(); c->Valid(); c->Next())
+      if (GetInt(t->fields()[0], c->record()) == id)
+        at = h.header_size + uint64_t(c->block() - 1) * h.block_size + 6 + uint64_t(c->slot()) * h.record_size;
+    ASSERT_NE(at, 0u);
+    t.reset();
+    std::vector<uint8_t> db = other.Contents("t.db");
+    db[at + 4] = 'X';  // the Pad field
+    other.SetContents("t.db", db);
+  }
+  for (const char* name : {"t.db", "t.PX"})
+    if (other.FileExists(name)) fs->SetContents(name, other.Contents(name));
+}
+
+// Before the walk's first deletion another program removes or changes the
+// row it stands on: that row counts as done, the one after it becomes
+// current, and the walk goes on deleting.
+TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
+  struct Case {
+    const char* what;
+    int on;
+    bool remove;
+  };
+  for (const Case& c : {Case{"removed", 6, true}, Case{"changed", 6, false},
+                        Case{"removed, the last of its block", 4, true}, Case{"changed, the last of its block", 8, false}}) {
+    SCOPED_TRACE(c.what);
+    MemFileSystem fs;
+    MakeTable(&fs, GetParam());
+    std::unique_ptr<TableWalk> w;
+    ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds(), &w).ok());
+    while (w->Valid() && Current(*w) != c.on) ASSERT_TRUE(w->Next().ok());
+    ChangeFromOutside(&fs, c.on, c.remove);
+    ASSERT_TRUE(w->Delete().ok());
+    ASSERT_TRUE(w->Valid()) << "the walk jumped to the end";
+    EXPECT_EQ(Current(*w), c.on + 1);
+    EXPECT_EQ(w->record_count(), c.remove ? 39u : 40u);
+    ASSERT_TRUE(w->Delete().ok());
+    EXPECT_EQ(Current(*w), c.on + 2);
+    ASSERT_TRUE(w->Close().ok());
+    std::vector<int> left = Range(1, 40);
+    left.erase(std::find(left.begin(), left.end(), c.on + 1));
+    if (c.remove) left.erase(std::find(left.begin(), left.end(), c.on));
+    EXPECT_EQ(Ids(&fs), left);
+  }
+}
+
+// A walk left open (after an error) and another open of its table in this
+// process, a purge and a reader: the walk writes its group and lets the
+// table go, then goes on from its row as the table now stands; a row the
+// purge took counts as done.
+TEST_P(TableWalkTest, AnotherOpenOfThisProcessFindsTheTableFree) {
+  MemFileSystem fs;
+  MakeTable(&fs, GetParam());
+  std::unique_ptr<TableWalk> w;
+  ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w).ok());
+  ASSERT_TRUE(w->Delete().ok());  // row 1
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
+  ASSERT_TRUE(w->Delete().ok());  // row 5
+  ASSERT_EQ(Current(*w), 6);
+  ASSERT_EQ(w->unwritten_deletions(), 2u);
+
+  Statement purge;
+  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 6", &purge).ok());
+  uint32_t deleted = 0;
+  Status st = ExecuteDelete(&fs, purge, DateFormat(), &deleted);
+  ASSERT_TRUE(st.ok()) << st.ToString();
+  EXPECT_EQ(deleted, 4u);  // 2, 3, 4 and 6: the walk's group went first
+  EXPECT_EQ(w->unwritten_deletions(), 0u);
+  EXPECT_EQ(Current(*w), 6) << "the walk still shows the row it stood on";
+
+  ASSERT_TRUE(w->Delete().ok());  // row 6 went with the purge: done
+  EXPECT_EQ(Current(*w), 7);
+  EXPECT_EQ(w->record_count(), 34u);
+  ASSERT_TRUE(w->Delete().ok());  // row 7
+  EXPECT_EQ(Current(*w), 8);
+
+  // A reader takes the table too; the walk then moves on from row 8.
+  std::unique_ptr<Table> reader;
+  ASSERT_TRUE(Table::Open(&fs, "t.db", OpenOptions(), &reader).ok());
+  EXPECT_EQ(reader->record_count(), 33u);
+  reader.reset();
+  ASSERT_TRUE(w->Next().ok());
+  EXPECT_EQ(Current(*w), 9);
+  ASSERT_TRUE(w->Delete().ok());
+  ASSERT_TRUE(w->Close().ok());
+  std::vector<int> left = Range(8, 40);
+  left.erase(left.begin() + 1);  // 9
+  EXPECT_EQ(Ids(&fs), left);
+  std::vector<std::string> problems;
+  ASSERT_TRUE(CheckTable(&fs, "t.db", &problems).ok());
+  for (const std::string& p : problems) ADD_FAILURE() << p;
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyedAndNot, TableWalkTest, ::testing::Bool(),

@@ -365,6 +365,48 @@ TEST(AdvcleanTest, NoBackupNoChange) {
   EXPECT_TRUE(Folders(backups).empty());
 }
 
+// A table that may not be changed, read-only or held by another program:
+// with nothing to purge it is read and its copies listed; only a change is
+// refused, and nothing is written.
+TEST(AdvcleanTest, AReadOnlyOrHeldTableIsReadAndListed) {
+  SampleOptions o;
+  o.rows = 2000;
+  o.old_percent = 0;
+  o.repeat_percent = 5;
+  const std::string dir = FreshFolder("unchangeable");
+  const std::string table = app::TablePath(dir);
+  ASSERT_TRUE(WriteSampleTable(paradox::FileSystem::Default(), table, o, nullptr).ok());
+  const auto before = Files(dir);
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held ? "held by another program" : "read-only");
+    std::unique_ptr<paradox::File> other;  // another program reading the table
+    if (held) ASSERT_TRUE(paradox::FileSystem::Default()->Open(table, paradox::OpenMode::kRead, &other).ok());
+    else fs::permissions(table, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+    Outcome r = Advclean({"analyze", dir});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Purge: 0 rows"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Duplicates: 0\n"), std::string::npos) << r.out;
+    r = Advclean({"clean", dir});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find(held ? "Table is busy" : "Table is read only"), std::string::npos) << r.err;
+    other.reset();
+    fs::permissions(table, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(Files(dir), before);
+  }
+
+  // With rows to purge, the analysis is refused and writes nothing.
+  const std::string old_dir = Sample("unchangeable_old");
+  const auto old_before = Files(old_dir);
+  fs::permissions(app::TablePath(old_dir), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  Outcome r = Advclean({"analyze", old_dir});
+  fs::permissions(app::TablePath(old_dir), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("Table is read only"), std::string::npos) << r.err;
+  EXPECT_EQ(Files(old_dir), old_before);
+}
+
 #ifdef __linux__
 // The built program, as a script calls it: its exit status reaches the shell.
 TEST(AdvcleanTest, TheProgramItself) {
