@@ -6,6 +6,7 @@
 #include "paradox/check.h"
 #include "paradox/journal.h"
 #include "tools/pxtool.h"
+#include "tools/stop_signals.h"
 
 namespace tools {
 
@@ -72,8 +73,13 @@ int RunJournal(const std::vector<std::string>& args) {
   }
 
   const bool apply = action == "--apply";
-  paradox::Status st = paradox::SettleKeptJournal(
-      fs, path, apply ? paradox::KeptJournalAction::kApply : paradox::KeptJournalAction::kDiscard);
+  paradox::Status st;
+  {
+    // A stop waits for the settling to be written whole.
+    StopOnSignals stops;
+    st = paradox::SettleKeptJournal(
+        fs, path, apply ? paradox::KeptJournalAction::kApply : paradox::KeptJournalAction::kDiscard);
+  }
   if (!st.ok()) return ReportError(st);
   std::printf(apply ? "%s: the kept journal was applied: the table is as before the change that was cut short\n"
                     : "%s: the kept journal was discarded: the files stay as they are\n",
