@@ -45,7 +45,6 @@ set(CPACK_PACKAGE_NAME AdvClean)
 set(CPACK_PACKAGE_VENDOR AdvClean)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_FILE_NAME "AdvClean-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 # Only the three programs and the texts, never the tests' files.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};AdvClean;ALL;/")
@@ -82,6 +81,6 @@ set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS
     "-INPUTCHARSET UTF8 \"-XTarget amd64-unicode\" \"-XBrandingText 'AdvClean ${PROJECT_VERSION}'\"")
 set(CPACK_VERBATIM_VARIABLES ON)
-# The installer's file name differs from the ZIP's: see PackageOptions.cmake.
+# The ZIP's one top folder and the installer's file name: PackageOptions.cmake.
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/PackageOptions.cmake")
 include(CPack)
