@@ -38,7 +38,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     page, shot = sys.argv[1], sys.argv[2]
-    uris = re.findall(r'src="data:image/png;base64,([A-Za-z0-9+/=]+)"', open(page, encoding="utf-8").read())
+    with open(page, encoding="utf-8") as f:
+        uris = re.findall(r'src="data:image/png;base64,([A-Za-z0-9+/=]+)"', f.read())
     with tempfile.TemporaryDirectory() as tmp:
         raw = os.path.join(tmp, "page.png")
         chromium_shot(page, raw, os.path.join(tmp, "profile"))

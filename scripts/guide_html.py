@@ -48,7 +48,8 @@ def png_size(data):
 
 
 def convert(source, pictures, required):
-    text = open(source, encoding="utf-8-sig").read()
+    with open(source, encoding="utf-8-sig") as f:
+        text = f.read()
     title = next((line[2:].strip() for line in text.splitlines() if line.startswith("# ")), "AdvClean")
     lang = "ru" if re.search("[а-яА-Я]", title) else "en"
     body = markdown.markdown(text, extensions=["tables", "fenced_code", "sane_lists"])
@@ -59,7 +60,8 @@ def convert(source, pictures, required):
         path = os.path.join(pictures, os.path.basename(name))
         used.append(os.path.splitext(os.path.basename(name))[0])
         try:
-            data = open(path, "rb").read()
+            with open(path, "rb") as f:
+                data = f.read()
             width, height = png_size(data)
         except (OSError, ValueError) as e:
             problems.append(f"picture {name}: {e}")
