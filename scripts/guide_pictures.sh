@@ -37,7 +37,7 @@ export ADVCLEAN_WINEPREFIX=$out/wineprefix
 export WINEPREFIX=$ADVCLEAN_WINEPREFIX
 export WINEDEBUG=-all
 desktop_size=760x700
-rows=60000  # enough for the analysis to show its progress for a few seconds
+sample_rows=60000  # the analysis shows its progress for a second or more
 main_title="Утилита удаления дублей"
 
 wine_() { bash "$root/cmake/wine-run.sh" "$@"; }
@@ -115,6 +115,43 @@ marlett=/usr/share/wine/fonts/marlett.ttf
 [ -f "$marlett" ] || fail "no $marlett: scripts/setup.sh installs fonts-wine"
 cp "$marlett" "$ADVCLEAN_WINEPREFIX/drive_c/windows/Fonts/"
 
+# sample_table ROWS: a new C:\Morvane\AdvBlock.db with few copies: a list
+# of at most 200 is shown without a progress window of its own, so every
+# progress window seen is the analysis's.
+sample_table() {
+  rm -f "$ADVCLEAN_WINEPREFIX/drive_c/Morvane/"AdvBlock.*
+  wine_ "$pxtool" sample 'C:\Morvane' --rows "$1" --seed 17 --repeats 0.2 --near 0.1 >/dev/null ||
+    fail "pxtool could not write the sample"
+}
+
+# film_analysis ROWS: presses "1. Выполнить анализ" on a new table of ROWS
+# rows and films the desktop into $set/film until no progress window has
+# been seen twice in a row; sets frame to the best frame's name, or fails
+# when no frame shows the window.
+film_analysis() {
+  local film=$set/film filming gone=0 end=$((SECONDS + 300))
+  rm -rf "$film"
+  mkdir -p "$film"
+  [ "$1" = "$sample_rows" ] || sample_table "$1"
+  click "$MX" "$MY" 252 70  # 1. Выполнить анализ
+  (
+    i=0
+    while [ ! -f "$film/stop" ] && ((i < 600)); do
+      import -window root -crop "${desktop_size}+$DX+$DY" +repage "$film/$(printf %04d $i).png" 2>/dev/null || true
+      i=$((i + 1))
+    done
+  ) &
+  filming=$!
+  while ((gone < 2 && SECONDS < end)); do
+    if window "Ход процесса"; then gone=0; else gone=$((gone + 1)); fi
+    sleep 0.5
+  done
+  touch "$film/stop"
+  wait "$filming"
+  ((gone == 2)) || fail "the analysis did not end"
+  frame=$(python3 "$root/scripts/progress_frame.py" "$film")
+}
+
 take_set() {  # take_set ru|en LOCALE
   set=$out/$1
   export ADVCLEAN_WINE_LOCALE=$2
@@ -122,10 +159,7 @@ take_set() {  # take_set ru|en LOCALE
   rm -f "$set"/*.png
   local c_drive=$ADVCLEAN_WINEPREFIX/drive_c
   rm -rf "$c_drive/Morvane"
-  # Few copies: a list of at most 200 is shown without a progress window of
-  # its own, so every progress window seen is the analysis's.
-  wine_ "$pxtool" sample 'C:\Morvane' --rows "$rows" --seed 17 --repeats 0.2 --near 0.1 >/dev/null ||
-    fail "pxtool could not write the sample"
+  sample_table "$sample_rows"
 
   wine_ "$advclean" 2>>"$out/wine.log" &
   app_pid=$!
@@ -149,39 +183,17 @@ take_set() {  # take_set ru|en LOCALE
   sleep 1
   window "Select Directory" && fail "\"Select Directory\" did not close with Cancel"
 
-  # The analysis: the screen is filmed until it ends, then the frame that
-  # shows its progress window best is kept.
-  local film=$set/film
-  rm -rf "$film"
-  mkdir -p "$film"
-  click "$MX" "$MY" 252 70  # 1. Выполнить анализ
-  (
-    i=0
-    while [ ! -f "$film/stop" ] && ((i < 600)); do
-      import -window root -crop "${desktop_size}+$DX+$DY" +repage "$film/$(printf %04d $i).png" 2>/dev/null || true
-      i=$((i + 1))
-    done
-  ) &
-  local filming=$!
-  wait_for "Ход процесса" 30 || { touch "$film/stop"; wait "$filming"; fail "no progress window during the analysis"; }
-  local progress="$L $T $R $B $CX $CY"
-  # The analysis, the sort and the grid fill end when no progress window
-  # has been seen twice in a row.
-  local gone=0
-  end=$((SECONDS + 300))
-  while ((gone < 2 && SECONDS < end)); do
-    if window "Ход процесса"; then gone=0; else gone=$((gone + 1)); fi
-    sleep 0.5
+  # The analysis, filmed until it ends; the frame that shows its progress
+  # window best is kept. A machine fast enough to end it between two
+  # frames gets a table four times as large.
+  local n
+  frame=""
+  for n in "$sample_rows" $((sample_rows * 4)); do
+    film_analysis "$n" && break
   done
-  touch "$film/stop"
-  wait "$filming"
-  ((gone == 2)) || fail "the analysis did not end"
-  local frame
-  read -r L T R B CX CY <<<"$progress"
-  frame=$(python3 "$root/scripts/progress_frame.py" "$film" "$CX" "$CY") ||
-    fail "no frame shows the progress window"
-  shoot progress over "$film/$frame"
-  rm -rf "$film"
+  [ -n "$frame" ] || fail "no frame shows the progress window"
+  shoot progress over "$set/film/$frame"
+  rm -rf "$set/film"
   sleep 1
   shoot grid
   # The grid (0, 92) has a 2-pixel border.
@@ -205,8 +217,7 @@ take_set() {  # take_set ru|en LOCALE
 
   # A table marked read-only: the purge of the next analysis cannot change
   # it, and the engine's error comes in the application's error box.
-  rm -f "$c_drive/Morvane/"AdvBlock.*
-  wine_ "$pxtool" sample 'C:\Morvane' --rows 3000 --seed 17 >/dev/null
+  sample_table 3000
   wine_ cmd /c attrib +r 'C:\Morvane\AdvBlock.db'
   click "$MX" "$MY" 252 70
   wait_for Advclean 60 || fail "no error box for the read-only table"

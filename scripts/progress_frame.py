@@ -1,15 +1,14 @@
 #!/usr/bin/env python3
 """Picks, from frames filmed during a pass, the one that shows the progress
 window best: its step text and a percentage above 0 if any frame has both,
-else the text, else a percentage.
+else the text, else a percentage, else the bare window.
 
 Usage:
-  scripts/progress_frame.py FRAME_DIR X Y
+  scripts/progress_frame.py FRAME_DIR
 
-X, Y: the progress window's client area in the frames (it is centred on
-the screen, so in the same place in every frame). Its controls lie on a
-panel whose sunken edge takes 2 pixels. Prints the chosen frame's
-file name; exits 1 when no frame shows the window.
+The window is found by its percentage bar: a black frame of exactly 380 x
+21 pixels, with the message line 20 pixels above it. Prints the chosen
+frame's file name; exits 1 when no frame shows the window.
 """
 
 import os
@@ -20,30 +19,45 @@ from grid_dates import Picture  # noqa: E402
 
 NAVY = bytes((0, 0, 128))
 BLACK = bytes((0, 0, 0))
+BAR_W, BAR_H = 380, 21
 
 
-def score(path, x, y):
+def find_bar(pic):
+    """The top-left corner of the bar's frame, or None."""
+    edge = BLACK * BAR_W
+    for y in range(BAR_H + 20, pic.height - BAR_H):
+        row = pic.raw[3 * y * pic.width:3 * (y + 1) * pic.width]
+        start = row.find(edge)
+        while start >= 0:
+            x = start // 3
+            if (start % 3 == 0 and pic.at(x - 1, y) != BLACK and pic.at(x + BAR_W, y) != BLACK and
+                    all(pic.at(x, j) == BLACK and pic.at(x + BAR_W - 1, j) == BLACK
+                        for j in range(y, y + BAR_H)) and
+                    all(pic.at(i, y + BAR_H - 1) == BLACK for i in range(x, x + BAR_W))):
+                return x, y
+            start = row.find(edge, start + 1)
+    return None
+
+
+def score(path):
     pic = Picture(path)
-    x, y = x + 2, y + 2  # the panel's edge
-    if x + 400 > pic.width or y + 85 > pic.height:
+    bar = find_bar(pic)
+    if bar is None:
         return 0
-    # The bar (8, 28, 380 x 21) has a black frame; nothing else draws black
-    # at both its corners.
-    if pic.at(x + 8, y + 28) != BLACK or pic.at(x + 8 + 379, y + 28 + 20) != BLACK:
-        return 0
-    navy = sum(pic.at(i, j) == NAVY for i in range(x + 9, x + 387) for j in range(y + 29, y + 48))
-    text = sum(sum(pic.at(i, j)) < 200 for i in range(x + 8, x + 388) for j in range(y + 8, y + 24))
+    x, y = bar
+    navy = sum(pic.at(i, j) == NAVY for i in range(x + 1, x + BAR_W - 1) for j in range(y + 1, y + BAR_H - 1))
+    text = sum(sum(pic.at(i, j)) < 200 for i in range(x, x + BAR_W) for j in range(y - 20, y - 4))
     return 1 + (2 if text > 20 else 0) + (1 if navy > 20 else 0)
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
         return 2
-    folder, x, y = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+    folder = sys.argv[1]
     best, best_score = None, 0
     for name in sorted(n for n in os.listdir(folder) if n.endswith(".png")):
-        s = score(os.path.join(folder, name), x, y)
+        s = score(os.path.join(folder, name))
         if s > best_score:
             best, best_score = name, s
     if best is None:

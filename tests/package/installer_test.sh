@@ -30,29 +30,10 @@ source "$root/scripts/window_driver.sh"
 
 setup=$build_dir/package-test/cpack/AdvClean-$version-win64-setup.exe
 work=$build_dir/installer-test
-export ADVCLEAN_WINEPREFIX=$work/wineprefix
-export WINEPREFIX=$ADVCLEAN_WINEPREFIX
-unset WINEPATH WINEDLLPATH 2>/dev/null || true
-c_drive=$ADVCLEAN_WINEPREFIX/drive_c
+name=installer
+source "$here/test_prefix.sh"
 program_dir=$c_drive/"Program Files"/AdvClean
 menu=$c_drive/ProgramData/Microsoft/Windows/"Start Menu"/Programs/AdvClean
-app_pid=""
-
-cleanup() {
-  end_process "$app_pid"
-  if [ -d "$ADVCLEAN_WINEPREFIX" ]; then
-    timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
-  fi
-  stop_xvfb
-}
-trap cleanup EXIT
-
-fail() {
-  echo "installer: FAILED: $*" >&2
-  exit 1
-}
-
-wine_() { bash "$root/cmake/wine-run.sh" "$@"; }
 
 # Every file and folder of the prefix's drive C:, one a line.
 drive_listing() { (cd "$c_drive" && find . -mindepth 1 | sort); }

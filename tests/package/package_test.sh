@@ -29,27 +29,8 @@ source "$root/scripts/window_driver.sh"
 
 work=$build_dir/package-test
 top=AdvClean-$version-win64
-export ADVCLEAN_WINEPREFIX=$work/wineprefix
-export WINEPREFIX=$ADVCLEAN_WINEPREFIX
-unset WINEPATH WINEDLLPATH 2>/dev/null || true
-c_drive=$ADVCLEAN_WINEPREFIX/drive_c
-app_pid=""
-
-cleanup() {
-  end_process "$app_pid"
-  if [ -d "$ADVCLEAN_WINEPREFIX" ]; then
-    timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
-  fi
-  stop_xvfb
-}
-trap cleanup EXIT
-
-fail() {
-  echo "package: FAILED: $*" >&2
-  exit 1
-}
-
-wine_() { bash "$root/cmake/wine-run.sh" "$@"; }
+name=package
+source "$here/test_prefix.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
