@@ -11,6 +11,7 @@
 # - Without DISPLAY a private Xvfb is started for the run and stopped after
 #   the prefix's Wine processes have ended. scripts/test.sh starts one Xvfb
 #   for the whole run and exports DISPLAY, which is then reused.
+# - The prefix draws "MS Sans Serif" with Liberation Sans (see below).
 # - ADVCLEAN_WINE_LOCALE (such as ru_RU.UTF-8, a locale the system has)
 #   runs the program with that locale's regional settings; without it Wine
 #   takes the caller's locale (English under CI's C locale).
@@ -57,7 +58,9 @@ prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+# No Mono or Gecko prompts; and no menu entries in the user's Linux desktop
+# for shortcuts that programs make inside the prefix (the installer's).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEARCH=win64
 unset WINESERVER WINELOADER 2>/dev/null || true
 
@@ -129,6 +132,26 @@ if [ ! -f "$ready" ]; then
     fi
     touch "$ready"
     echo "wine-run: created Wine prefix $prefix in $(( $(date +%s) - started )) s" >&2
+  fi
+  flock -u 9
+  exec 9>&-
+fi
+
+# "MS Sans Serif", the windows' font, is not among Linux's fonts. Wine then
+# draws it with the first sans-serif font it knows (DejaVu Sans on a bare
+# Debian), whose digits are wider: the grid would cut its dates
+# ("03.01.201"). Liberation Sans (fonts-liberation2, from scripts/setup.sh)
+# has nearly its widths and Cyrillic letters whatever the locale. Set once
+# per prefix, also in prefixes made before this setting.
+fonts=$prefix/.advclean-fonts
+if [ ! -f "$fonts" ]; then
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -f "$fonts" ]; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' \
+      /t REG_SZ /d 'Liberation Sans' /f </dev/null >/dev/null 2>&1 &&
+      touch "$fonts" ||
+      echo "wine-run: could not set the font replacement in $prefix" >&2
   fi
   flock -u 9
   exec 9>&-

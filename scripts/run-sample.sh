@@ -9,7 +9,8 @@
 # With a display the program is yours to use until you close it. Without
 # one it runs on a private virtual screen: "1. Выполнить анализ" is pressed,
 # and once the grid has filled a screenshot is saved to
-# build/advclean-sample.png; then the program is closed.
+# build/advclean-sample.png and its dates are checked to show whole; then
+# the program is closed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$ADVCLEAN_ROOT/scripts/window_driver.sh"
@@ -70,6 +71,9 @@ sleep 1
 window_geometry "$main"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$screenshot"
 echo "screenshot: $screenshot"
+# The grid (its client area 2 pixels inside it, at 0, 92) shows its dates
+# and order numbers whole.
+python3 scripts/grid_dates.py "$screenshot" 2 94 || { echo "the grid cuts its dates" >&2; exit 1; }
 bash "$wine_run" taskkill /im AdvClean.exe >/dev/null
 wait "$app_pid" || true
 app_pid=""

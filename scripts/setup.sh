@@ -11,6 +11,12 @@ packages=(
   xvfb xdotool imagemagick x11-apps
   locales
   libsqlite3-dev
+  # Liberation Sans draws "MS Sans Serif" in the project's Wine prefixes
+  # (cmake/wine-run.sh); Wine's own Marlett draws the caption buttons of
+  # the virtual desktop in the guide's pictures.
+  fonts-liberation2 fonts-wine
+  # The installer, the HTML guide and its look in a browser.
+  nsis python3-markdown chromium
 )
 
 sudo_cmd=""
@@ -28,11 +34,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The sample run shows the program with Russian regional settings.
-if ! locale -a 2>/dev/null | grep -qiE '^ru_RU\.utf-?8$'; then
-  echo "Generating the locale ru_RU.UTF-8"
-  if ! grep -qE '^ru_RU\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo "ru_RU.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+# The sample run shows the program with Russian regional settings; the
+# pictures of the English guide are taken with British ones.
+for loc in ru_RU en_GB; do
+  if ! locale -a 2>/dev/null | grep -qiE "^$loc\.utf-?8\$"; then
+    echo "Generating the locale $loc.UTF-8"
+    if ! grep -qE "^$loc\.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "$loc.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+    fi
+    $sudo_cmd locale-gen >/dev/null
   fi
-  $sudo_cmd locale-gen >/dev/null
-fi
+done

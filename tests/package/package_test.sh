@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# The release package as an operator gets it:
+# The release packages as an operator gets them:
 #
 #   package_test.sh BUILD_DIR VERSION
 #
-# 1. CPack makes AdvClean-VERSION-win64.zip from the Windows build, as the
-#    target "package" does;
-# 2. the ZIP holds the three programs, the guide in both languages and the
-#    change list, nothing else, and the programs import only DLLs that come
-#    with Windows;
+# 1. The guide is built (its pictures taken, when the program changed) and
+#    CPack makes AdvClean-VERSION-win64.zip and the installer
+#    AdvClean-VERSION-win64-setup.exe from the Windows build, as the target
+#    "package" does, into BUILD_DIR/package-test/cpack (installer_test.sh
+#    installs from there);
+# 2. the ZIP holds AdvClean.exe, the guide in both languages as HTML with
+#    its six pictures, the change list and tools\ with the two command-line
+#    programs, nothing else, no two names that Windows would take for one;
+#    the programs import only DLLs that come with Windows; the installer is
+#    a 64-bit program;
 # 3. it is unpacked into C:\AdvClean of a Wine prefix made for this test
 #    alone, and from there, with no build folder anywhere near: advclean.exe
 #    and pxtool.exe give the version, pxtool.exe writes a sample table,
@@ -24,39 +29,26 @@ source "$root/scripts/window_driver.sh"
 
 work=$build_dir/package-test
 top=AdvClean-$version-win64
-export ADVCLEAN_WINEPREFIX=$work/wineprefix
-export WINEPREFIX=$ADVCLEAN_WINEPREFIX
-unset WINEPATH WINEDLLPATH 2>/dev/null || true
-c_drive=$ADVCLEAN_WINEPREFIX/drive_c
-app_pid=""
-
-cleanup() {
-  end_process "$app_pid"
-  if [ -d "$ADVCLEAN_WINEPREFIX" ]; then
-    timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
-  fi
-  stop_xvfb
-}
-trap cleanup EXIT
-
-fail() {
-  echo "package: FAILED: $*" >&2
-  exit 1
-}
-
-wine_() { bash "$root/cmake/wine-run.sh" "$@"; }
+name=package
+source "$here/test_prefix.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
 
-# 1. The package.
-(cd "$build_dir" && cpack -G ZIP -B "$work/cpack") >"$work/cpack.log" 2>&1 || {
+# 1. The packages.
+cmake --build "$build_dir" --target guide || fail "the guide could not be built"
+(cd "$build_dir" && cpack -G "ZIP;NSIS" -B "$work/cpack") >"$work/cpack.log" 2>&1 || {
   cat "$work/cpack.log" >&2
-  fail "cpack could not make the package"
+  fail "cpack could not make the packages"
 }
 zip=$work/cpack/$top.zip
+setup=$work/cpack/$top-setup.exe
 [ -f "$zip" ] || fail "no $zip"
+[ -f "$setup" ] || fail "no $setup"
 echo "package: $(basename "$zip"), $(stat -c %s "$zip") bytes"
+echo "package: $(basename "$setup"), $(stat -c %s "$setup") bytes"
+x86_64-w64-mingw32-objdump -f "$setup" | grep -q 'file format pei-x86-64' ||
+  fail "the installer is not a 64-bit program"
 
 # 2. What it holds.
 python3 - "$zip" "$top" <<'PY' || fail "the package does not hold what it should"
@@ -66,17 +58,22 @@ top = sys.argv[2]
 for i in z.infolist():
     print(f"package:   {i.filename}  {i.file_size} bytes")
 names = sorted(i.filename for i in z.infolist() if not i.is_dir())
-want = sorted(f"{top}/{n}" for n in
-              ("AdvClean.exe", "advclean.exe", "pxtool.exe", "guide.ru.md", "guide.en.md", "CHANGES.md"))
+want = sorted(f"{top}/{n}" for n in ("AdvClean.exe", "tools/advclean.exe", "tools/pxtool.exe",
+                                      "guide.ru.html", "guide.en.html", "CHANGES.md"))
 assert names == want, f"it holds {names}, not {want}"
-for text in ("guide.ru.md", "guide.en.md", "CHANGES.md"):
-    b = z.read(f"{top}/{text}")
-    assert b.startswith(b"\xef\xbb\xbf") and b"\r\n" in b and b"\n" not in b.replace(b"\r\n", b""), \
-        f"{text} is not Windows text (UTF-8 mark, CRLF)"
+folded = [n.lower() for n in z.namelist()]
+assert len(set(folded)) == len(folded), "two names differ only in letter case: Windows keeps one of them"
+b = z.read(f"{top}/CHANGES.md")
+assert b.startswith(b"\xef\xbb\xbf") and b"\r\n" in b and b"\n" not in b.replace(b"\r\n", b""), \
+    "CHANGES.md is not Windows text (UTF-8 mark, CRLF)"
+for guide in ("guide.ru.html", "guide.en.html"):
+    page = z.read(f"{top}/{guide}").decode("utf-8")
+    pictures = page.count('<figure><img src="data:image/png;base64,')
+    assert pictures == 6 and "<h2>" in page, f"{guide} holds {pictures} pictures, not 6"
 PY
 mkdir -p "$work/unpacked"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work/unpacked"
-for exe in AdvClean.exe advclean.exe pxtool.exe; do
+for exe in AdvClean.exe tools/advclean.exe tools/pxtool.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/$top/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
   echo "package: $exe imports $(echo $dlls)"
   for dll in $dlls; do
@@ -96,16 +93,16 @@ cd "$c_drive"
 bin="C:\\AdvClean\\$top"
 
 for program in advclean pxtool; do
-  got=$(wine_ "$bin\\$program.exe" --version | tr -d '\r')
+  got=$(wine_ "$bin\\tools\\$program.exe" --version | tr -d '\r')
   [ "$got" = "$program $version" ] || fail "$program.exe --version gives '$got'"
   echo "package: $program.exe --version: $got"
 done
 
-wine_ "$bin\\pxtool.exe" sample 'C:\Morvane' --rows 3000 --seed 11 | tr -d '\r'
+wine_ "$bin\\tools\\pxtool.exe" sample 'C:\Morvane' --rows 3000 --seed 11 | tr -d '\r'
 cp "$c_drive/Morvane/AdvBlock.db" "$work/before.db"
 mkdir -p "$c_drive/Backup"
 set +e
-out=$(wine_ "$bin\\advclean.exe" clean --backup 'C:\Backup' 'C:\Morvane' | tr -d '\r')
+out=$(wine_ "$bin\\tools\\advclean.exe" clean --backup 'C:\Backup' 'C:\Morvane' | tr -d '\r')
 status=$?
 set -e
 echo "$out" | head -n 3
