@@ -256,6 +256,8 @@ analyze_measured "$main" || fail "the analysis did not end"
 grid_empty=$GRID_BEFORE
 darker "$GRID_BEFORE" "$GRID_AFTER" || fail "the grid did not fill (brightness $GRID_BEFORE -> $GRID_AFTER)"
 shot 02-analysed
+window_geometry "$main"
+python3 "$root/scripts/grid_dates.py" "$artefacts/02-analysed.png" $((X + 2)) $((Y + 94)) || fail "the grid cuts its dates or order numbers"
 
 press_delete "$main" || fail "the deletion did not end"
 outcome=""
