@@ -174,6 +174,53 @@ std::string JournalPath(const std::string& db_path) { return db_path + "-journal
 bool JournalExists(FileSystem* fs, const std::string& db_path) { return fs->FileExists(JournalPath(db_path)); }
 
 namespace {
+
+// Bytes of one call of a change: offset .. end of a file, from the writes
+// first .. last, which lie together in the file.
+struct Run {
+  int file;
+  uint64_t offset, end;
+  size_t first, last;
+};
+constexpr uint64_t kMostPerWrite = 4u << 20;
+
+// True when writes[from] .. writes[to] follow one another in one file, each
+// beginning where the one before it ends.
+bool Contiguous(const std::vector<FileWrite>& writes, size_t from, size_t to) {
+  for (size_t k = from; k < to; ++k)
+    if (writes[k + 1].file != writes[k].file || writes[k].offset + writes[k].size() != writes[k + 1].offset)
+      return false;
+  return true;
+}
+
+// Appends the bytes of `w` that lie in the file's from .. to.
+void AppendPart(const FileWrite& w, uint64_t from, uint64_t to, std::vector<uint8_t>* out) {
+  const uint64_t lo = std::max(w.offset, from), hi = std::min(w.offset + w.size(), to);
+  if (lo < hi) out->insert(out->end(), w.begin() + (lo - w.offset), w.begin() + (hi - w.offset));
+}
+
+// Writes the runs in their order, each with one call.
+Status WriteRuns(const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
+                 const std::vector<Run>& runs) {
+  // Kept from one change to the next: fresh memory of this size costs its
+  // page faults every time on some systems.
+  static thread_local std::vector<uint8_t> joined;
+  for (const Run& r : runs) {
+    File* f = files[static_cast<size_t>(r.file)].file;
+    const size_t n = static_cast<size_t>(r.end - r.offset);
+    if (r.first == r.last) {
+      const FileWrite& w = writes[r.first];
+      PX_RETURN_IF_ERROR(f->Write(r.offset, w.begin() + (r.offset - w.offset), n));
+      continue;
+    }
+    joined.clear();
+    joined.reserve(n);
+    for (size_t k = r.first; k <= r.last; ++k) AppendPart(writes[k], r.offset, r.end, &joined);
+    PX_RETURN_IF_ERROR(f->Write(r.offset, joined.data(), joined.size()));
+  }
+  return Status::OK();
+}
+
 // Clears the journal's magic so it is no longer taken for a change cut
 // short. Its length stays, to be overwritten by the next change.
 Status ClearJournal(File* jf) {
@@ -213,17 +260,27 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     ++ranges;
   };
 
-  // Each write shrinks to the bytes that differ from the file's; those the
-  // file holds are saved.
-  struct Planned {
-    int file;
-    uint64_t offset;
-    const uint8_t* bytes;
-    size_t size;
-  };
-  std::vector<Planned> plan;
+  // Each write shrinks to the bytes that differ from the file's. Pieces of
+  // writes that lie together in the file join into runs, each written with
+  // one call: a call costs far more than the unchanged bytes between the
+  // pieces. Those bytes are written again, so a run's old bytes are saved
+  // whole: a write cut short by a power cut may garble any sector it spans.
+  // The open run's old bytes go straight into its range of the journal.
+  std::vector<Run> runs;
   std::vector<uint8_t> read;
-  for (const FileWrite& w : writes) {
+  size_t range_at = 0;
+  auto close_run = [&] {
+    if (runs.empty()) return;
+    const size_t n = j.size() - range_at - 14;
+    if (n == 0) {
+      j.resize(range_at);  // wholly past the file's end: nothing to save
+      return;
+    }
+    StoreLE32(&j[range_at + 10], static_cast<uint32_t>(n));
+    ++ranges;
+  };
+  for (size_t k = 0; k < writes.size(); ++k) {
+    const FileWrite& w = writes[k];
     const uint64_t size = sizes[static_cast<size_t>(w.file)];
     const size_t n = w.size();
     const uint8_t* bytes = w.begin();
@@ -240,9 +297,24 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     // A write that ends past the file's end is kept to its end.
     const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
-    if (lo < held) save(w.file, w.offset + lo, old + lo, std::min(hi, held) - lo);
-    plan.push_back(Planned{w.file, w.offset + lo, bytes + lo, hi - lo});
+    const uint64_t at = w.offset + lo, end = w.offset + hi;
+    if (!runs.empty() && end - runs.back().offset <= kMostPerWrite && Contiguous(writes, runs.back().last, k)) {
+      // The bytes between the run and this piece, which the file holds.
+      Run& r = runs.back();
+      for (size_t between = r.last; between <= k; ++between) AppendPart(writes[between], r.end, at, &j);
+      r.end = end;
+      r.last = k;
+    } else {
+      close_run();
+      runs.push_back(Run{w.file, at, end, k, k});
+      range_at = j.size();
+      Put16(&j, static_cast<uint16_t>(w.file));
+      Put64(&j, at);
+      Put32(&j, 0);  // its length, set when the run closes
+    }
+    if (lo < held) j.insert(j.end(), old + lo, old + std::min(hi, held));
   }
+  close_run();
   // Bytes a truncation cuts off are saved like bytes a write overwrites.
   for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
     if (truncate[i] < 0 || static_cast<uint64_t>(truncate[i]) >= sizes[i]) continue;
@@ -262,9 +334,7 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   PX_RETURN_IF_ERROR(jf->Sync());
 
   // The change itself. Should a write fail here, undo at once.
-  Status applied;
-  for (size_t k = 0; k < plan.size() && applied.ok(); ++k)
-    applied = files[static_cast<size_t>(plan[k].file)].file->Write(plan[k].offset, plan[k].bytes, plan[k].size);
+  Status applied = WriteRuns(files, writes, runs);
   for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
     if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
   // The files are on stable storage before the journal is cleared.
@@ -282,9 +352,9 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     return applied;
   }
   PX_RETURN_IF_ERROR(ClearJournal(jf));
-  for (const Planned& w : plan) {
-    uint64_t& size = sizes[static_cast<size_t>(w.file)];
-    size = std::max<uint64_t>(size, w.offset + w.size);
+  for (const Run& r : runs) {
+    uint64_t& size = sizes[static_cast<size_t>(r.file)];
+    size = std::max<uint64_t>(size, r.end);
   }
   for (size_t i = 0; i < files.size(); ++i) {
     if (i < truncate.size() && truncate[i] >= 0) sizes[i] = static_cast<uint64_t>(truncate[i]);
