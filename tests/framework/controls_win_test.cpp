@@ -237,6 +237,38 @@ TEST_F(GridTest, CellsKeepTheirTextsAcrossRowCountChanges) {
   EXPECT_EQ(grid_->Cells(9, 9), u"");
 }
 
+// A cell set in view asks for a paint, which happens when messages are
+// handled; one out of view asks for nothing; after the paint, the next
+// cell in view asks again. With many rows, a page down moves by what fits.
+TEST_F(GridTest, CellsInViewAskForAPaintOthersDoNot) {
+  grid_->SetRowCount(100000);
+  HWND h = grid_->Handle();
+  RECT r;
+  UpdateWindow(h);
+  ASSERT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 5000, u"far below");
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 3, u"in view");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 0, u"header");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  grid_->SetCells(1, 3, u"in view");  // the same text: nothing to paint
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+
+  SendMessageW(h, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(grid_->TopRow(), 1 + 28);  // 476 pixels below the header hold 28 rows
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  grid_->SetCells(1, 3, u"now above the view");
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 30, u"now in view");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  EXPECT_EQ(grid_->Cells(1, 5000), u"far below");
+}
+
 TEST_F(GridTest, KeyboardMovesTheSelectedRowAndKeepsItInView) {
   grid_->SetRowCount(100);
   EXPECT_EQ(grid_->Row(), 1);
