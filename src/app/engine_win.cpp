@@ -15,46 +15,50 @@ constexpr int64_t kQuarterHour = 900LL * 1000 * kTicksPerMillisecond;
 
 int64_t Ticks(const FILETIME& t) { return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime); }
 
-// The system time in file time ticks: the precise clock where the system
-// has one (a fraction of the other's cost under some hosts), else the
-// plain one (Windows 7).
-int64_t UtcTicks() {
-  using Reader = void(WINAPI*)(LPFILETIME);
-  static const Reader precise = reinterpret_cast<Reader>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
-  FILETIME t;
-  if (precise != nullptr) precise(&t);
-  else GetSystemTimeAsFileTime(&t);
-  return Ticks(t);
-}
-
 // The offset of local time from the system time changes only at whole
 // quarter hours (time zones and their summer times are whole quarter hours
 // apart), so one conversion serves every reading up to the next one. The
 // clock is read for every row a pass handles; breaking a time into its
 // calendar fields, as the local time comes, costs many times more.
-struct LocalOffset {
+//
+// A reading also stands until the system's tick count moves on, or until
+// it has been given out kReuses times: the local time the system gives
+// advances only with that tick on most systems, and the tick count costs a
+// few nanoseconds where the time costs up to some hundreds under some hosts.
+struct ClockCache {
   int64_t valid_from = 1;
   int64_t valid_until = 0;  // empty at start
-  int64_t ticks = 0;
+  int64_t offset = 0;       // local time less system time
+  ULONGLONG tick = 0;
+  int reuses = 0;  // none at start
+  double days = 0;
 };
+constexpr int kReuses = 63;
 
 }  // namespace
 
 double SystemNow() {
-  static thread_local LocalOffset cache;
-  const int64_t utc = UtcTicks();
+  static thread_local ClockCache cache;
+  const ULONGLONG tick = GetTickCount64();
+  if (cache.reuses > 0 && tick == cache.tick) {
+    --cache.reuses;
+    return cache.days;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const int64_t utc = Ticks(now);
   if (utc < cache.valid_from || utc >= cache.valid_until) {
-    FILETIME system, local;
-    system.dwLowDateTime = static_cast<DWORD>(utc);
-    system.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(utc) >> 32);
-    cache.ticks = FileTimeToLocalFileTime(&system, &local) ? Ticks(local) - utc : 0;
+    FILETIME local;
+    cache.offset = FileTimeToLocalFileTime(&now, &local) ? Ticks(local) - utc : 0;
     cache.valid_from = utc - utc % kQuarterHour;
     cache.valid_until = cache.valid_from + kQuarterHour;
   }
-  const int64_t ms = (utc + cache.ticks) / kTicksPerMillisecond;
-  return static_cast<double>(ms / kMillisecondsPerDay - kFileTimeEpochDay) +
-         static_cast<double>(ms % kMillisecondsPerDay) / 86400000.0;
+  const int64_t ms = (utc + cache.offset) / kTicksPerMillisecond;
+  cache.days = static_cast<double>(ms / kMillisecondsPerDay - kFileTimeEpochDay) +
+               static_cast<double>(ms % kMillisecondsPerDay) / 86400000.0;
+  cache.tick = tick;
+  cache.reuses = kReuses;
+  return cache.days;
 }
 
 void SystemSleep(int32_t milliseconds) { Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
