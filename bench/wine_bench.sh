@@ -89,8 +89,8 @@ table_bytes=$(stat -c %s "$tables/copies/AdvBlock.db")
 # The prefix (made on first use by the wrapper) and one Wine server kept
 # for the whole run, so that no measurement pays for starting it.
 bash "$root/cmake/wine-run.sh" "$console_exe" --version >/dev/null
-wineserver -w
-wineserver -p
+wineserver -k 2>/dev/null || true
+setsid wineserver -p
 # Without a window manager Wine waits up to 2 s, each time a window it
 # leaves to the manager is hidden, for a manager to say so: the progress
 # window would cost 2 s at every close. The prefix's windows are not left
@@ -140,7 +140,7 @@ def server_cpu():
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 before = server_cpu()
 start = time.monotonic()
-p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 _, status, usage = os.wait4(p.pid, 0)
 seconds = time.monotonic() - start
 cpu = usage.ru_utime + usage.ru_stime + server_cpu() - before
@@ -157,55 +157,67 @@ note() { echo "$1 $2 $3 ${4:-0}" >>"$results"; }
 # Processor time of AdvClean.exe and the Wine server so far.
 window_cpu() { awk -v a="$(cpu_of "$MAIN_PID")" -v b="$(cpu_of "$(server_pid)")" 'BEGIN { printf "%.3f", a + b }'; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
-progress_shown() { xdotool search --name '^Ход процесса$' >/dev/null 2>&1; }
+# The clock in microseconds, and microseconds as seconds.
+now_us() { local t=$EPOCHREALTIME; echo $((10#${t/./})); }
+seconds() { printf '%d.%06d' $(($1 / 1000000)) $(($1 % 1000000)); }
+# The watching below runs at the lowest priority, without forking more
+# than xdotool: on a busy machine it would take processor time from the
+# program it watches.
+progress_shown() { nice -n 19 xdotool search --name '^Ход процесса$' >/dev/null 2>&1; }
 
 # press_until_idle WINDOW X Y: clicks (x, y) and prints the seconds from
 # the click until no progress window is left: one came and none has been
 # seen for 2 s since (a pass may close its window and open another).
 press_until_idle() {
   click_at "$1" "$2" "$3"
-  local start=$EPOCHREALTIME seen=0 gone="" now
+  local start now seen=0 gone=0
+  start=$(now_us)
   while :; do
-    now=$EPOCHREALTIME
+    now=$(now_us)
     if progress_shown; then
       seen=1
-      gone=""
+      gone=0
     else
-      [ -n "$gone" ] || gone=$now
-      if [ $seen = 1 ] && [ "$(elapsed "$now" "$gone" | cut -d. -f1)" -ge 2 ]; then break; fi
-      if [ $seen = 0 ] && [ "$(elapsed "$now" "$start" | cut -d. -f1)" -ge 30 ]; then
+      [ $gone != 0 ] || gone=$now
+      if [ $seen = 1 ] && [ $((now - gone)) -ge 2000000 ]; then break; fi
+      if [ $seen = 0 ] && [ $((now - start)) -ge 30000000 ]; then
         echo "wine_bench: no progress window came" >&2
         return 1
       fi
     fi
     sleep 0.02
   done
-  elapsed "$gone" "$start"
+  seconds $((gone - start))
 }
 
 # press_until_box WINDOW X Y: clicks and prints the seconds until the
 # outcome box (Information or Warning) is there.
-outcome_box() { xdotool search --name '^(Information|Warning)$' 2>/dev/null | head -n 1 || true; }
+outcome_box() { nice -n 19 xdotool search --name '^(Information|Warning)$' 2>/dev/null | head -n 1 || true; }
 press_until_box() {
   click_at "$1" "$2" "$3"
-  local start=$EPOCHREALTIME now
+  local start now
+  start=$(now_us)
   while :; do
-    now=$EPOCHREALTIME
+    now=$(now_us)
     [ -n "$(outcome_box)" ] && break
-    if [ "$(elapsed "$now" "$start" | cut -d. -f1)" -ge 600 ]; then
+    if [ $((now - start)) -ge 600000000 ]; then
       echo "wine_bench: no outcome box" >&2
       return 1
     fi
     sleep 0.02
   done
-  elapsed "$now" "$start"
+  seconds $((now - start))
 }
 
+# Each program measured runs in a session of its own, as the Wine server
+# does: the system shares the processor between sessions first, so this
+# script's own work does not count against them.
+#
 # Starts AdvClean.exe; MAIN is its window, MAIN_PID its process, and
 # (DX, DY) where its client area starts in the X window, which holds the
 # frame Wine draws (538 x 629 is the client area's size).
 start_window() {
-  wine "$window_exe" >/dev/null 2>&1 &
+  setsid wine "$window_exe" >/dev/null 2>&1 &
   app_pid=$!
   MAIN=$(wait_window "Утилита удаления дублей" 90) || { echo "wine_bench: no main window" >&2; return 1; }
   MAIN_PID=$(xdotool getwindowpid "$MAIN")
