@@ -100,7 +100,7 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/
 server_pid() {
   local p
   for p in $(pgrep -x wineserver64 || pgrep -x wineserver || true); do
-    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+    if { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
       echo "$p"
       return 0
     fi
