@@ -41,6 +41,27 @@ inline long CurrentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Read and write calls a process has made (read, pread, readv, ... and
+// write, pwrite, ...), from /proc/PID/io; "self" for this process. A
+// finished child keeps its counts until it is waited for.
+struct IoCalls {
+  long long reads = 0, writes = 0;
+  long long total() const { return reads + writes; }
+};
+inline IoCalls IoCallsOf(const std::string& pid) {
+  IoCalls c;
+  if (FILE* f = std::fopen(("/proc/" + pid + "/io").c_str(), "r")) {
+    char name[32];
+    long long v = 0;
+    while (std::fscanf(f, "%31s %lld", name, &v) == 2) {
+      if (std::string(name) == "syscr:") c.reads = v;
+      if (std::string(name) == "syscw:") c.writes = v;
+    }
+    std::fclose(f);
+  }
+  return c;
+}
+
 // Empties the system's file cache; false when not allowed (needs root).
 inline bool DropCaches() {
   sync();
@@ -62,9 +83,12 @@ inline void CopyFolder(const std::filesystem::path& from, const std::filesystem:
 }
 
 // One sequential read of `from` and a write of it to `to`, with `sync`
-// forced to disk at the end; its time in seconds.
-inline double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end) {
+// forced to disk at the end; its time in seconds, and (when asked) the
+// read and write calls it made.
+inline double PlainReadWrite(const std::string& from, const std::string& to, bool sync_at_end,
+                             IoCalls* calls = nullptr) {
   std::vector<char> buf(1 << 20);
+  const IoCalls before = IoCallsOf("self");
   auto start = Clock::now();
   FILE* in = std::fopen(from.c_str(), "rb");
   FILE* out = std::fopen(to.c_str(), "wb");
@@ -75,7 +99,13 @@ inline double PlainReadWrite(const std::string& from, const std::string& to, boo
   std::fflush(out);
   if (sync_at_end) fsync(fileno(out));
   std::fclose(out);
-  return Seconds(start);
+  const double seconds = Seconds(start);
+  if (calls != nullptr) {
+    const IoCalls after = IoCallsOf("self");
+    calls->reads = after.reads - before.reads;
+    calls->writes = after.writes - before.writes;
+  }
+  return seconds;
 }
 
 // Writes the benchmarks' sample table (10% of rows before 2011, 5% exact

@@ -8,7 +8,7 @@
 // (default 3), each on a fresh copy put on disk first:
 //   - plain: a read of the file and a write of a copy, fsync'ed at its end;
 //   - clean: the advclean program itself (`advclean clean FOLDER`), wall
-//     time and peak memory of its process;
+//     time, peak memory and read and write calls of its process;
 //   - walk: a TTable walk deleting every twentieth row, in a child process;
 //   - sqlite: the same rows in an on-disk SQLite database (imported before,
 //     not timed; default journal and synchronous settings), the same job:
@@ -52,8 +52,9 @@ struct Range {
   }
 };
 
-// Runs `argv` and waits; its wall time, and its peak memory in KiB.
-bool RunProgram(const std::vector<std::string>& args, double* seconds, long* peak_kib) {
+// Runs `argv` and waits; its wall time, its peak memory in KiB and the
+// read and write calls it made.
+bool RunProgram(const std::vector<std::string>& args, double* seconds, long* peak_kib, IoCalls* calls) {
   auto start = Clock::now();
   pid_t pid = fork();
   if (pid == 0) {
@@ -66,8 +67,12 @@ bool RunProgram(const std::vector<std::string>& args, double* seconds, long* pea
   }
   int status = 0;
   struct rusage ru;
-  wait4(pid, &status, 0, &ru);
+  siginfo_t info;
+  // Its counts while it waits to be reaped.
+  waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
   *seconds = Seconds(start);
+  *calls = IoCallsOf(std::to_string(pid));
+  wait4(pid, &status, 0, &ru);
   *peak_kib = ru.ru_maxrss;
   // 1: records left that found no row, which is a result too.
   return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
@@ -223,8 +228,9 @@ int main(int argc, char** argv) {
   double load[3] = {};
   if (getloadavg(load, 3) > 0) std::printf("load average at start: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
 
-  std::printf("%9s %6s %9s | %-19s | %-19s %6s %6s | %-19s %6s | %-19s %6s | %s\n", "rows", "MB", "", "synced r+w ms",
-              "clean ms", "x r+w", "mem", "walk ms", "x r+w", "sqlite ms", "x us", "per row: clean, walk us");
+  std::printf("%9s %6s %9s | %-19s | %-19s %6s %6s %6s | %-19s %6s | %-19s %6s | %s\n", "rows", "MB", "",
+              "synced r+w ms", "clean ms", "x r+w", "mem", "calls", "walk ms", "x r+w", "sqlite ms", "x us",
+              "per row: clean, walk us");
   std::fflush(stdout);  // not again from a child
   for (uint64_t rows : sizes) {
     const fs::path base =
@@ -238,16 +244,17 @@ int main(int argc, char** argv) {
     if (sqlite && !fs::exists(sqlite_source) && !ImportToSqlite(source.string(), sqlite_source)) return 1;
 #endif
     Range plain, clean, walk, lite;
+    IoCalls plain_calls, clean_calls;
     long peak = 0;
     int repeats = 0;
     for (int run = 0; run < runs; ++run) {
       bench::CopyFolder(source.parent_path(), work);
-      plain.Add(PlainReadWrite(source.string(), (base / "plain.bin").string(), true));
+      plain.Add(PlainReadWrite(source.string(), (base / "plain.bin").string(), true, &plain_calls));
       fs::remove(base / "plain.bin");
 
       double s = 0;
       long kib = 0;
-      if (!RunProgram({ADVCLEAN_PROGRAM, "clean", work.string()}, &s, &kib)) {
+      if (!RunProgram({ADVCLEAN_PROGRAM, "clean", work.string()}, &s, &kib, &clean_calls)) {
         std::fprintf(stderr, "advclean clean failed on %llu rows\n", static_cast<unsigned long long>(rows));
         return 1;
       }
@@ -275,15 +282,18 @@ int main(int argc, char** argv) {
       return std::string(buf);
     };
     const double n = static_cast<double>(rows);
-    std::printf("%9llu %6.1f %9s | %-19s | %-19s %6.2f %6.2f | %-19s %6.2f | %-19s %6.1f | %.3f, %.3f\n",
+    std::printf("%9llu %6.1f %9s | %-19s | %-19s %6.2f %6.2f %6lld | %-19s %6.2f | %-19s %6.1f | %.3f, %.3f\n",
                 static_cast<unsigned long long>(rows), bytes / 1e6, keyed ? "keyed" : "not keyed", range(plain).c_str(),
-                range(clean).c_str(), clean.best / plain.best, peak * 1024.0 / bytes, range(walk).c_str(),
-                walk.best / plain.best, sqlite ? range(lite).c_str() : "-", sqlite ? lite.best / clean.best : 0.0,
-                clean.best / n * 1e6, walk.best / n * 1e6);
+                range(clean).c_str(), clean.best / plain.best, peak * 1024.0 / bytes, clean_calls.total(),
+                range(walk).c_str(), walk.best / plain.best, sqlite ? range(lite).c_str() : "-",
+                sqlite ? lite.best / clean.best : 0.0, clean.best / n * 1e6, walk.best / n * 1e6);
+    std::printf("%27s I/O calls: synced r+w %lld reads, %lld writes; clean %lld reads, %lld writes\n", "",
+                plain_calls.reads, plain_calls.writes, clean_calls.reads, clean_calls.writes);
     std::fflush(stdout);
   }
   std::printf("best (worst) of %d runs; clean: `advclean clean` as a program, x r+w against the synced read+write,\n"
-              "mem = its peak resident memory / the table file; x us = sqlite time / clean time\n",
+              "mem = its peak resident memory / the table file, calls = its read and write calls\n"
+              "(system calls, /proc/PID/io); x us = sqlite time / clean time\n",
               runs);
   if (getloadavg(load, 3) > 0) std::printf("load average at end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   return 0;

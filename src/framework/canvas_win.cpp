@@ -5,8 +5,11 @@
 namespace framework {
 
 TCanvas::TCanvas() {
+  // A new colour keeps the GDI font, which stays selected (the text colour
+  // is set at each use): selecting a font again costs more than drawing a
+  // cell of text under some hosts.
   font_.OnChange = [this] {
-    if (font_selected_ && dc_) {
+    if (font_selected_ && dc_ && font_.HandleIfMade() != selected_font_) {
       SelectObject(dc_, old_font_);
       font_selected_ = false;
     }
@@ -68,7 +71,8 @@ void TCanvas::RequireFont() {
   HDC dc = Handle();
   if (!dc) return;
   if (!font_selected_) {
-    old_font_ = SelectObject(dc, font_.Handle());
+    selected_font_ = font_.Handle();
+    old_font_ = SelectObject(dc, selected_font_);
     font_selected_ = true;
   }
   SetTextColor(dc, ColorToRGB(font_.Color()));

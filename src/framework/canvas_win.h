@@ -80,6 +80,7 @@ class TCanvas {
   GdiBrush brush_;
   // What the DC held before we selected ours; restored on detach.
   HGDIOBJ old_font_ = nullptr;
+  HFONT selected_font_ = nullptr;  // our font in the DC, while font_selected_
   HGDIOBJ old_pen_ = nullptr;
   HGDIOBJ old_brush_ = nullptr;
   bool font_selected_ = false;

@@ -11,6 +11,13 @@ TFont::TFont() : name_(u"MS Sans Serif"), height_(-11), color_(clWindowText) {}
 
 void TFont::Assign(const TFont& other) {
   if (&other == this) return;
+  // The same face in another colour keeps its GDI font: making one is slow,
+  // and painting assigns the control's font for every cell or line it draws.
+  if (name_ == other.name_ && height_ == other.height_ && style_ == other.style_ && charset_ == other.charset_ &&
+      quality_ == other.quality_) {
+    SetColor(other.color_);
+    return;
+  }
   name_ = other.name_;
   height_ = other.height_;
   style_ = other.style_;

@@ -21,7 +21,8 @@ class TFont {
   TFont(const TFont&) = delete;
   TFont& operator=(const TFont&) = delete;
 
-  // Takes every property of `other` (one change notification).
+  // Takes every property of `other` (one change notification, none when
+  // nothing differs; the same face in another colour keeps its GDI font).
   void Assign(const TFont& other);
 
   const std::u16string& Name() const { return name_; }
@@ -43,6 +44,8 @@ class TFont {
 
   // The GDI font; made at first need and after each change. Owned by this.
   HFONT Handle();
+  // The GDI font if it is made, else null; makes none.
+  HFONT HandleIfMade() const { return handle_.get(); }
 
   // Called after every change, the colour included.
   std::function<void()> OnChange;

@@ -26,7 +26,16 @@ void TStringGrid::CreateParams(TCreateParams* params) {
   params->ex_style |= WS_EX_CLIENTEDGE;
 }
 
-void TStringGrid::HandleCreated() { UpdateScrollBars(); }
+void TStringGrid::HandleCreated() {
+  repaint_pending_ = false;  // a new window has no request of ours yet
+  UpdateScrollBars();
+}
+
+void TStringGrid::Invalidate() {
+  if (repaint_pending_ || !HandleAllocated()) return;
+  TWinControl::Invalidate();
+  repaint_pending_ = true;
+}
 
 void TStringGrid::SetColCount(int count) {
   if (count < 1) count = 1;
@@ -38,6 +47,8 @@ void TStringGrid::SetColCount(int count) {
 
 void TStringGrid::SetRowCount(int count) {
   if (count < 1) count = 1;
+  for (int r = count; r < RowCount(); ++r) rows_extent_ -= row_heights_[static_cast<size_t>(r)] + GridLineWidth();
+  if (count > RowCount()) rows_extent_ += (count - RowCount()) * (default_row_height_ + GridLineWidth());
   row_heights_.resize(static_cast<size_t>(count), default_row_height_);
   cells_.resize(static_cast<size_t>(count), std::vector<std::u16string>(col_widths_.size()));
   if (fixed_rows_ >= count) fixed_rows_ = count - 1;
@@ -66,6 +77,7 @@ void TStringGrid::SetDefaultColWidth(int width) {
 void TStringGrid::SetDefaultRowHeight(int height) {
   default_row_height_ = height;
   std::fill(row_heights_.begin(), row_heights_.end(), height);
+  rows_extent_ = RowCount() * (height + GridLineWidth());
   LayoutChanged();
 }
 
@@ -99,7 +111,8 @@ void TStringGrid::SetCells(int col, int row, std::u16string text) {
   auto& cell = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
   if (cell == text) return;
   cell = std::move(text);
-  Invalidate();
+  // A fill of many rows asks the system once, and only for rows in view.
+  if (!repaint_pending_ && RowShown(row)) Invalidate();
 }
 
 void TStringGrid::SetCells(int col, int row, std::string_view cp1251) { SetCells(col, row, FromCp1251(cp1251)); }
@@ -123,6 +136,13 @@ bool TStringGrid::VerticalScrollBarShown() const {
 bool TStringGrid::HorizontalScrollBarShown() const {
   HWND window = WindowHandle();
   return window && (GetWindowLongPtrW(window, GWL_STYLE) & WS_HSCROLL);
+}
+
+bool TStringGrid::RowShown(int row) {
+  if (row < fixed_rows_) return true;
+  if (row < top_row_ || !HandleAllocated()) return false;
+  // Whole rows that fit, and the one cut off at the bottom.
+  return row - top_row_ <= CellsThatFit(row_heights_, top_row_, ClientHeight() - FixedHeight(), GridLineWidth());
 }
 
 int TStringGrid::FixedHeight() const { return CellsExtent(row_heights_, 0, fixed_rows_, GridLineWidth()); }
@@ -156,7 +176,7 @@ void TStringGrid::UpdateScrollBars() {
   int client_w = client.right + (VerticalScrollBarShown() ? bar_w : 0);
   int client_h = client.bottom + (HorizontalScrollBarShown() ? bar_h : 0);
   int content_w = CellsExtent(col_widths_, 0, ColCount(), GridLineWidth());
-  int content_h = CellsExtent(row_heights_, 0, RowCount(), GridLineWidth());
+  int content_h = rows_extent_;
   GridScrollBars bars = ScrollBarsNeeded(content_w, content_h, client_w, client_h, bar_w, bar_h);
   if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssHorizontal) bars.vertical = false;
   if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssVertical) bars.horizontal = false;
@@ -310,6 +330,9 @@ LRESULT TStringGrid::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_KILLFOCUS:
       Invalidate();
       break;
+    case WM_PAINT:
+      repaint_pending_ = false;  // this paint draws everything asked for
+      break;
     default:
       break;
   }
@@ -349,39 +372,48 @@ void TStringGrid::PaintWindow(TCanvas& canvas) {
   canvas.SetBrushColor(Color());
   canvas.FillRect(Rect(client.left, client.top, client.right, client.bottom));
 
-  std::vector<int> rows;
-  for (int r = 0; r < fixed_rows_; ++r) rows.push_back(r);
-  for (int r = top_row_; r < RowCount(); ++r) rows.push_back(r);
-
-  int y = 0;
-  for (int r : rows) {
-    if (y >= client.bottom) break;
-    const int h = row_heights_[static_cast<size_t>(r)];
-    const bool fixed_row = r < fixed_rows_;
-    // Fixed columns first, then the scrolling ones clipped to their area.
+  // The fixed rows, then the scrolling ones from the top row down to the
+  // bottom of the client area: a paint costs what is visible, however many
+  // rows the grid holds.
+  struct Shown {
+    int row, y;
+  };
+  std::vector<Shown> shown;
+  auto next = [this](int r) { return r + 1 < fixed_rows_ ? r + 1 : std::max(r + 1, top_row_); };
+  for (int r = fixed_rows_ > 0 ? 0 : top_row_, y = 0; r < RowCount() && y < client.bottom; r = next(r)) {
+    shown.push_back({r, y});
+    y += row_heights_[static_cast<size_t>(r)] + line;
+  }
+  // Fixed columns first, then the scrolling ones under one clip that keeps
+  // them right of the fixed ones. Each cell draws inside its own row.
+  for (const Shown& s : shown) {
     int x = 0;
     for (int c = 0; c < fixed_cols_; ++c) {
       const int w = col_widths_[static_cast<size_t>(c)];
-      DrawCell(canvas, c, r, Bounds(x, y, w, h), true);
+      DrawCell(canvas, c, s.row, Bounds(x, s.y, w, row_heights_[static_cast<size_t>(s.row)]), true);
       x += w + line;
     }
-    {
-      SavedDC saved(dc);
-      IntersectClipRect(dc, fixed_w, y, client.right, y + h + line);
-      x = fixed_w - left_offset_;
+  }
+  {
+    SavedDC saved(dc);
+    IntersectClipRect(dc, fixed_w, 0, client.right, client.bottom);
+    for (const Shown& s : shown) {
+      const int h = row_heights_[static_cast<size_t>(s.row)];
+      int x = fixed_w - left_offset_;
       for (int c = fixed_cols_; c < ColCount() && x < client.right; ++c) {
         const int w = col_widths_[static_cast<size_t>(c)];
-        if (x + w + line > fixed_w) DrawCell(canvas, c, r, Bounds(x, y, w, h), fixed_row);
+        if (x + w + line > fixed_w) DrawCell(canvas, c, s.row, Bounds(x, s.y, w, h), s.row < fixed_rows_);
         x += w + line;
       }
     }
-    if (!fixed_row && r == row_ && Focused() && (options_ & goRowSelect)) {
+  }
+  for (const Shown& s : shown) {
+    if (s.row >= fixed_rows_ && s.row == row_ && (options_ & goRowSelect) && Focused()) {
       int right = std::min<int>(client.right, fixed_w - left_offset_ +
                                                   CellsExtent(col_widths_, fixed_cols_, ColCount(), line) - line);
-      RECT focus{fixed_w, y, right, y + h};
+      RECT focus{fixed_w, s.y, right, s.y + row_heights_[static_cast<size_t>(s.row)]};
       DrawFocusRect(dc, &focus);
     }
-    y += h + line;
   }
 }
 

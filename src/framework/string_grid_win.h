@@ -64,6 +64,11 @@ class TStringGrid : public TWinControl {
   bool VerticalScrollBarShown() const;
   bool HorizontalScrollBarShown() const;
 
+  // Asks for the visible cells to be drawn again when messages are next
+  // handled. One request stands until that paint, so further ones (a cell
+  // filled after another) cost nothing.
+  void Invalidate() override;
+
  protected:
   void CreateParams(TCreateParams* params) override;
   void HandleCreated() override;
@@ -74,6 +79,8 @@ class TStringGrid : public TWinControl {
   void LayoutChanged();
   void UpdateScrollBars();
   int FixedHeight() const;
+  // True when some of `row` lies in the client area.
+  bool RowShown(int row);
   int FixedWidth() const;
   int MaxTopRow();
   int MaxLeftOffset();
@@ -84,6 +91,7 @@ class TStringGrid : public TWinControl {
 
   std::vector<int> col_widths_;
   std::vector<int> row_heights_;
+  int rows_extent_ = 0;  // every row's height and grid line, summed
   std::vector<std::vector<std::u16string>> cells_;  // [row][col]
   int fixed_rows_ = 1;
   int fixed_cols_ = 1;
@@ -95,6 +103,7 @@ class TStringGrid : public TWinControl {
   int top_row_ = 1;
   int left_offset_ = 0;  // pixels the scrolling columns are moved left
   bool updating_bars_ = false;
+  bool repaint_pending_ = false;  // the whole client is invalid until painted
 };
 
 }  // namespace framework

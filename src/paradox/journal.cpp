@@ -187,6 +187,45 @@ std::string JournalPath(const std::string& db_path) { return db_path + "-journal
 
 bool JournalExists(FileSystem* fs, const std::string& db_path) { return fs->FileExists(JournalPath(db_path)); }
 
+namespace {
+
+// Bytes of one call of a change: offset .. end of a file, from the writes
+// first .. last, which lie together in the file; their new bytes start at
+// `at` of the change's joined bytes.
+struct Run {
+  int file;
+  uint64_t offset, end;
+  size_t first, last;
+  size_t at;
+};
+constexpr uint64_t kMostPerWrite = 4u << 20;
+
+// True when writes[from] .. writes[to] follow one another in one file, each
+// beginning where the one before it ends.
+bool Contiguous(const std::vector<FileWrite>& writes, size_t from, size_t to) {
+  for (size_t k = from; k < to; ++k)
+    if (writes[k + 1].file != writes[k].file || writes[k].offset + writes[k].size() != writes[k + 1].offset)
+      return false;
+  return true;
+}
+
+// Appends the bytes of `w` that lie in the file's from .. to.
+void AppendPart(const FileWrite& w, uint64_t from, uint64_t to, std::vector<uint8_t>* out) {
+  const uint64_t lo = std::max(w.offset, from), hi = std::min(w.offset + w.size(), to);
+  if (lo < hi) out->insert(out->end(), w.begin() + (lo - w.offset), w.begin() + (hi - w.offset));
+}
+
+// Writes the runs in their order, each with one call.
+Status WriteRuns(const std::vector<ChangeFile>& files, const std::vector<Run>& runs,
+                 const std::vector<uint8_t>& joined) {
+  for (const Run& r : runs)
+    PX_RETURN_IF_ERROR(files[static_cast<size_t>(r.file)].file->Write(
+        r.offset, joined.data() + r.at, static_cast<size_t>(r.end - r.offset)));
+  return Status::OK();
+}
+
+}  // namespace
+
 Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
                    const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
   // Save what the writes overwrite and every file's length, with checks of
@@ -235,17 +274,30 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     ++ranges;
   };
 
-  // Each write shrinks to the bytes that differ from the file's; those the
-  // file holds are saved.
-  struct Planned {
-    int file;
-    uint64_t offset;
-    const uint8_t* bytes;
-    size_t size;
+  // Each write shrinks to the bytes that differ from the file's. Pieces of
+  // writes that lie together in the file join into runs, each written with
+  // one call: a call costs far more than the unchanged bytes between the
+  // pieces. Those bytes are written again, so a run's old bytes are saved
+  // whole, and its new bytes checked whole: a write cut short by a power
+  // cut may garble any sector it spans.
+  std::vector<Run> runs;
+  // Kept from one change to the next: fresh memory of this size costs its
+  // page faults every time on some systems.
+  static thread_local std::vector<uint8_t> joined;
+  joined.clear();
+  std::vector<uint8_t> run_old;  // what the file holds of the open run
+  auto close_run = [&] {
+    if (runs.empty()) return;
+    const Run& r = runs.back();
+    const uint8_t* now = joined.data() + r.at;
+    const size_t n = static_cast<size_t>(r.end - r.offset), held = run_old.size();
+    if (held > 0) save(r.file, r.offset, kOverwritten, run_old.data(), now, held);
+    if (n > held) save(r.file, r.offset + held, kAppended, nullptr, now + held, n - held);
+    run_old.clear();
   };
-  std::vector<Planned> plan;
   std::vector<uint8_t> read;
-  for (const FileWrite& w : writes) {
+  for (size_t k = 0; k < writes.size(); ++k) {
+    const FileWrite& w = writes[k];
     const uint64_t size = sizes[static_cast<size_t>(w.file)];
     const size_t n = w.size();
     const uint8_t* bytes = w.begin();
@@ -262,13 +314,27 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     // A write that ends past the file's end is kept to its end.
     const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
-    if (lo < held) save(w.file, w.offset + lo, kOverwritten, old + lo, bytes + lo, std::min(hi, held) - lo);
-    if (const size_t past = std::max(lo, held); hi > past)
-      save(w.file, w.offset + past, kAppended, nullptr, bytes + past, hi - past);
+    const uint64_t at = w.offset + lo, end = w.offset + hi;
+    if (!runs.empty() && end - runs.back().offset <= kMostPerWrite && Contiguous(writes, runs.back().last, k)) {
+      // The bytes between the run and this piece: the file holds them (only
+      // bytes equal to the file's are left out of a piece), and they are
+      // written again as they are.
+      Run& r = runs.back();
+      const size_t gap = joined.size();
+      for (size_t between = r.last; between <= k; ++between) AppendPart(writes[between], r.end, at, &joined);
+      run_old.insert(run_old.end(), joined.begin() + static_cast<ptrdiff_t>(gap), joined.end());
+      r.end = end;
+      r.last = k;
+    } else {
+      close_run();
+      runs.push_back(Run{w.file, at, end, k, k, joined.size()});
+    }
+    joined.insert(joined.end(), bytes + lo, bytes + hi);
+    if (lo < held) run_old.insert(run_old.end(), old + lo, old + std::min(hi, held));
     uint64_t& top = longest[static_cast<size_t>(w.file)];
-    top = std::max<uint64_t>(top, w.offset + hi);
-    plan.push_back(Planned{w.file, w.offset + lo, bytes + lo, hi - lo});
+    top = std::max<uint64_t>(top, end);
   }
+  close_run();
   // Bytes a truncation cuts off are saved like bytes a write overwrites.
   for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
     if (truncate[i] < 0) continue;
@@ -295,9 +361,7 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
   PX_RETURN_IF_ERROR(jf->Sync());
 
   // The change itself. Should a write fail here, undo at once.
-  Status applied;
-  for (size_t k = 0; k < plan.size() && applied.ok(); ++k)
-    applied = files[static_cast<size_t>(plan[k].file)].file->Write(plan[k].offset, plan[k].bytes, plan[k].size);
+  Status applied = WriteRuns(files, runs, joined);
   for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
     if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
   // The files are on stable storage before the journal is cleared.
@@ -315,9 +379,9 @@ Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::ve
     return applied;
   }
   PX_RETURN_IF_ERROR(ClearJournal(jf));
-  for (const Planned& w : plan) {
-    uint64_t& size = sizes[static_cast<size_t>(w.file)];
-    size = std::max<uint64_t>(size, w.offset + w.size);
+  for (const Run& r : runs) {
+    uint64_t& size = sizes[static_cast<size_t>(r.file)];
+    size = std::max<uint64_t>(size, r.end);
   }
   for (size_t i = 0; i < files.size(); ++i) {
     if (i < truncate.size() && truncate[i] >= 0) sizes[i] = static_cast<uint64_t>(truncate[i]);

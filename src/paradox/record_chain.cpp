@@ -36,26 +36,30 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
   for (uint16_t i = 0; i < h.primary_key_fields; ++i) key_size_ = static_cast<uint16_t>(key_size_ + h.fields[i].size);
   first_keys_.assign(nb * key_size_, 0);
 
-  // Every block header (and first key) in physical order: small blocks in
-  // large pieces, large ones (where copying the whole block would cost more
-  // than a read of its start) one by one.
-  const bool one_by_one = h.block_size >= 8192;
-  const uint32_t per_read = one_by_one ? 1 : std::max<uint32_t>(1, (1u << 20) / h.block_size);
-  const size_t span = 6 + size_t(key_size_);
-  std::vector<uint8_t> buf;
+  // Every block header (and first key) in physical order, the blocks read
+  // in large runs: one call per run costs far less than one per block, even
+  // though the records are read along (and again by whoever walks them).
+  // The buffer is the window's; it holds the file's last run afterwards.
+  const uint32_t per_read = WindowBlocks();
   std::vector<int16_t> add(nb, 0);
+  window_blocks_ = 0;
   for (uint32_t b = 1; b <= h.file_blocks; b += per_read) {
-    uint32_t n = std::min<uint32_t>(per_read, h.file_blocks - b + 1);
-    buf.assign(one_by_one ? span : size_t(n) * h.block_size, 0);
+    const uint32_t n = std::min<uint32_t>(per_read, h.file_blocks - b + 1);
+    const size_t bytes = size_t(n) * h.block_size;
+    if (window_.size() < bytes) window_.resize(bytes);
     size_t got = 0;
-    PX_RETURN_IF_ERROR(file_->Read(BlockOffset(static_cast<uint16_t>(b)), buf.size(), buf.data(), &got));
+    PX_RETURN_IF_ERROR(file_->Read(BlockOffset(static_cast<uint16_t>(b)), bytes, window_.data(), &got));
+    // Blocks past the file's end read as zeros, as a short last block ends.
+    std::fill(window_.begin() + std::ptrdiff_t(got), window_.begin() + std::ptrdiff_t(bytes), 0);
     for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* p = buf.data() + size_t(i) * h.block_size;
+      const uint8_t* p = window_.data() + size_t(i) * h.block_size;
       next_[b + i] = LoadLE16(p);
       prev_[b + i] = LoadLE16(p + 2);
       add[b + i] = static_cast<int16_t>(LoadLE16(p + 4));
       if (key_size_ > 0) std::memcpy(&first_keys_[size_t(b + i) * key_size_], p + 6, key_size_);
     }
+    window_first_ = b;
+    window_blocks_ = static_cast<uint32_t>((got + h.block_size - 1) / h.block_size);
   }
 
   uint64_t file_size = 0;
@@ -130,9 +134,7 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
   if (b == 0 || b > header_.file_blocks)
     return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
         .With(path_);
-  // Small files get a small window: it never holds more than a sixteenth.
-  const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * bs / 16, kMinWindowBytes, kWindowBytes);
-  const uint32_t most = std::max<uint32_t>(1, uint32_t(bytes / bs));
+  const uint32_t most = WindowBlocks();
   const uint32_t n = std::min<uint32_t>(follows ? most : 1, header_.file_blocks - b + 1u);
   if (window_.size() < size_t(n) * bs) window_.resize(size_t(n) * bs);
   size_t got = 0;
@@ -146,6 +148,13 @@ Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
   window_blocks_ = static_cast<uint32_t>((got + bs - 1) / bs);
   *out = window_.data();
   return Status::OK();
+}
+
+uint32_t RecordChain::WindowBlocks() const {
+  // Small files get a small window: it never holds more than a sixteenth.
+  const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * header_.block_size / 16, kMinWindowBytes,
+                                          kWindowBytes);
+  return std::max<uint32_t>(1, uint32_t(bytes / header_.block_size));
 }
 
 void RecordChain::KeepWindowedBytes() const {

@@ -159,6 +159,8 @@ class RecordChain {
     bool was_in_window = false;
   };
   void KeepWindowedBytes() const;
+  // Blocks the window holds at most.
+  uint32_t WindowBlocks() const;
   mutable std::map<uint16_t, Staged> staged_;
   // Block buffers of groups already written, for the next group's images:
   // fresh memory for every image costs its allocation and page faults.

@@ -371,15 +371,16 @@ Status TableEditor::MapSecondaryRows() {
   row_of_key_.reserve(n);
   entry_block_.assign(size_t(n) * k, 0);
   uint32_t rows = 0;
-  std::vector<uint8_t> block;
+  // Blocks come from each chain's window, read in large runs.
+  const uint8_t* block = nullptr;
   for (size_t i = 0; i < k; ++i) {
     const Secondary& s = *secondary_[i];
     const uint32_t rs = s.x.header().record_size;
     for (uint16_t b = s.x.header().first_block; b != 0; b = s.x.next(b)) {
       if (s.x.count(b) == 0) continue;
-      PX_RETURN_IF_ERROR(s.x.ReadBlock(b, &block));
+      PX_RETURN_IF_ERROR(s.x.Block(b, &block));
       for (uint32_t slot = 0; slot < s.x.count(b); ++slot) {
-        const uint8_t* key = block.data() + 6 + size_t(slot) * rs + s.key_at;
+        const uint8_t* key = block + 6 + size_t(slot) * rs + s.key_at;
         auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
         uint32_t row = 0;
         if (it != row_of_key_.end()) {
@@ -403,9 +404,9 @@ Status TableEditor::MapSecondaryRows() {
   const uint32_t rs = db_.header().record_size;
   for (uint16_t b = db_.header().first_block; b != 0; b = db_.next(b)) {
     if (db_.count(b) == 0) continue;
-    PX_RETURN_IF_ERROR(db_.ReadBlock(b, &block));
+    PX_RETURN_IF_ERROR(db_.Block(b, &block));
     for (uint32_t slot = 0; slot < db_.count(b); ++slot) {
-      const uint8_t* key = block.data() + 6 + size_t(slot) * rs;
+      const uint8_t* key = block + 6 + size_t(slot) * rs;
       auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
       if (it == row_of_key_.end() || seen[it->second])
         return Refuse(db_path_, "its secondary indexes do not list the same rows as the table");

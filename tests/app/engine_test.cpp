@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 namespace app {
@@ -107,6 +109,25 @@ TEST(ClockTest, DayCountsFrom30December1899) {
   const double expected = DayCount(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                    local.tm_min, local.tm_sec, 0);
   EXPECT_NEAR(SystemNow(), expected, 2.0 / 86400);
+}
+
+// The system clock moves on with real time, in steps of a few
+// milliseconds at most, and never back while nobody sets it.
+TEST(ClockTest, SystemClockFollowsRealTime) {
+  using Steady = std::chrono::steady_clock;
+  const double before = SystemNow();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const double after = SystemNow();
+  EXPECT_NEAR(SecondsOf(after - before), 0.2, 0.1);
+  double last = after;
+  bool moved = false;
+  for (const auto start = Steady::now(); !moved && Steady::now() - start < std::chrono::milliseconds(100);) {
+    const double now = SystemNow();
+    ASSERT_GE(now, last);
+    moved = now > after;
+    last = now;
+  }
+  EXPECT_TRUE(moved) << "the clock stood still for 100 ms";
 }
 
 }  // namespace

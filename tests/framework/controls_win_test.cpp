@@ -238,6 +238,38 @@ TEST_F(GridTest, CellsKeepTheirTextsAcrossRowCountChanges) {
   EXPECT_EQ(grid_->Cells(9, 9), u"");
 }
 
+// A cell set in view asks for a paint, which happens when messages are
+// handled; one out of view asks for nothing; after the paint, the next
+// cell in view asks again. With many rows, a page down moves by what fits.
+TEST_F(GridTest, CellsInViewAskForAPaintOthersDoNot) {
+  grid_->SetRowCount(100000);
+  HWND h = grid_->Handle();
+  RECT r;
+  UpdateWindow(h);
+  ASSERT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 5000, u"far below");
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 3, u"in view");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 0, u"header");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  grid_->SetCells(1, 3, u"in view");  // the same text: nothing to paint
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+
+  SendMessageW(h, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(grid_->TopRow(), 1 + 28);  // 476 pixels below the header hold 28 rows
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  UpdateWindow(h);
+  grid_->SetCells(1, 3, u"now above the view");
+  EXPECT_FALSE(GetUpdateRect(h, &r, FALSE));
+  grid_->SetCells(1, 30, u"now in view");
+  EXPECT_TRUE(GetUpdateRect(h, &r, FALSE));
+  EXPECT_EQ(grid_->Cells(1, 5000), u"far below");
+}
+
 TEST_F(GridTest, KeyboardMovesTheSelectedRowAndKeepsItInView) {
   grid_->SetRowCount(100);
   EXPECT_EQ(grid_->Row(), 1);
@@ -265,6 +297,55 @@ TEST_F(GridTest, SelectedRowIsPaintedInTheHighlightColour) {
   EXPECT_EQ(capture.Pixel(40, 34 + 8), ColorToRGB(clWindow));
   EXPECT_EQ(capture.Pixel(40, 16), ColorToRGB(clBlack));  // the header's grid line
   EXPECT_EQ(capture.Pixel(49, 34 + 8), ColorToRGB(clSilver));  // a grid line of the cells
+}
+
+// A font assigned again in another colour keeps its GDI font selected, and
+// the text still comes in the new colour; another face takes a new font.
+TEST(CanvasTest, ColourChangesKeepTheFontAndTakeEffect) {
+  constexpr int kW = 60, kH = 20;
+  MemoryDC dc;
+  void* bits = nullptr;
+  GdiBitmap bitmap(CreateDib32(kW, 3 * kH, &bits));
+  SelectScope select(dc.get(), bitmap.get());
+  TCanvas canvas;
+  canvas.SetHandle(dc.get());
+  canvas.SetBrushColor(clWhite);
+  canvas.FillRect(Rect(0, 0, kW, 3 * kH));
+  canvas.SetBrushStyle(TBrushStyle::bsClear);
+  TFont red, blue, bold_blue;
+  red.SetColor(clRed);
+  blue.SetColor(clBlue);
+  bold_blue.SetColor(clBlue);
+  bold_blue.SetStyle(fsBold);
+
+  canvas.Font().Assign(red);
+  canvas.TextOut(2, 2, u"WWW");
+  const HFONT first = canvas.Font().HandleIfMade();
+  canvas.Font().Assign(blue);
+  EXPECT_EQ(canvas.Font().HandleIfMade(), first);
+  EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), first);
+  canvas.TextOut(2, kH + 2, u"WWW");
+  canvas.Font().Assign(bold_blue);
+  canvas.TextOut(2, 2 * kH + 2, u"WWW");
+  EXPECT_NE(GetCurrentObject(dc.get(), OBJ_FONT), first);
+  GdiFlush();
+
+  // Pixels of each line of text ($RRGGBB, smoothed edges allowed): only
+  // its own colour.
+  const auto* px = static_cast<const uint32_t*>(bits);
+  for (int line = 0; line < 3; ++line) {
+    int red_px = 0, blue_px = 0;
+    for (int y = line * kH; y < (line + 1) * kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        const uint32_t p = px[y * kW + x];
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        red_px += r > 160 && g < 96 && b < 96;
+        blue_px += b > 160 && r < 96 && g < 96;
+      }
+    SCOPED_TRACE("line " + std::to_string(line));
+    EXPECT_GT(line == 0 ? red_px : blue_px, 10);
+    EXPECT_EQ(line == 0 ? blue_px : red_px, 0);
+  }
 }
 
 TEST(EditTest, TextAsUtf16Cp1251AndUtf8) {

@@ -260,6 +260,59 @@ TEST(ProtectionTest, MissingOrStaleIndexIsRebuiltFirst) {
   EXPECT_EQ(Ids(&fs).front(), 2);
 }
 
+// Counts the reads of "t.db" and fails the one numbered fail_at (from 1).
+class ReadWatch : public ForwardingFileSystem {
+ public:
+  explicit ReadWatch(FileSystem* base) : ForwardingFileSystem(base) {}
+  int reads = 0;
+  int fail_at = 0;
+
+ protected:
+  struct Watched : ForwardingFile {
+    Watched(std::unique_ptr<File> f, ReadWatch* w) : ForwardingFile(std::move(f)), w(w) {}
+    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override {
+      if (++w->reads == w->fail_at) return Status::Error(ErrorCode::kIoError, "read failed");
+      return ForwardingFile::Read(o, n, out, got);
+    }
+    ReadWatch* w;
+  };
+  std::unique_ptr<File> Wrap(const std::string& path, std::unique_ptr<File> f) override {
+    if (path != "t.db") return f;
+    return std::make_unique<Watched>(std::move(f), this);
+  }
+};
+
+// Opening a table for changing reads its block chain in runs of many
+// blocks, not block by block (about 300 blocks of 16 KB); a read that fails at
+// any point of it fails the open, with the file unchanged and nothing
+// held, so that the next open succeeds.
+TEST(OpenTest, ReadsTheChainInLargeRunsAndAFailedReadChangesNothing) {
+  MemFileSystem mem;
+  MakeTable(&mem, false, 23000, 16384);
+  const std::vector<uint8_t> before = mem.Contents("t.db");
+  ASSERT_GT(before.size(), 290u * 16384);
+  ReadWatch fs(&mem);
+  int reads = 0;
+  {
+    std::unique_ptr<TableEditor> ed;
+    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+    reads = fs.reads;
+  }
+  EXPECT_LE(reads, 30);
+  for (int k = 1; k <= reads; ++k) {
+    fs.reads = 0;
+    fs.fail_at = k;
+    std::unique_ptr<TableEditor> ed;
+    EXPECT_FALSE(TableEditor::Open(&fs, "t.db", &ed).ok()) << "read " << k << " failed";
+    ed.reset();
+    EXPECT_TRUE(mem.Contents("t.db") == before) << "read " << k << " failed";
+    EXPECT_EQ(mem.OpenHandles("t.db"), 0) << "read " << k << " failed";
+  }
+  fs.fail_at = 0;
+  EXPECT_EQ(DeletionWalk(&mem, [](int id) { return id % 1000 == 1; }).size(), 23000u);
+  EXPECT_EQ(Ids(&mem).size(), 23000u - 23);
+}
+
 TEST(CrashTest, StoppedAtEveryWriteTheTableReadsAsBeforeOrAfter) {
   for (bool keyed : {false, true}) {
     std::vector<int> full, purged;

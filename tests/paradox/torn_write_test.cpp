@@ -152,6 +152,69 @@ TEST(UndoJournalTest, OnlyChangedBytesAreSavedAndWritten) {
   }
 }
 
+// Block writes that lie together in the file go out in one call, with the
+// unchanged bytes between their changes, and the header (given last, at
+// the file's start) still goes last, on its own. That one call torn half
+// way is undone to the very byte.
+TEST(UndoJournalTest, BlocksThatLieTogetherGoOutInOneWrite) {
+  constexpr size_t kBlock = 1024, kBlocks = 64;
+  const std::vector<uint8_t> original = Pattern(kBlock * (kBlocks + 1));
+  std::vector<FileWrite> writes;
+  for (size_t b = 1; b <= kBlocks; ++b) {
+    std::vector<uint8_t> image(original.begin() + std::ptrdiff_t(b * kBlock),
+                               original.begin() + std::ptrdiff_t((b + 1) * kBlock));
+    if (b % 5 != 0) image[100 + b] ^= 0xFF;  // every fifth block is written unchanged
+    writes.push_back(FileWrite{0, b * kBlock, image});
+  }
+  writes.push_back(FileWrite{0, 0, std::vector<uint8_t>{0xAB, 0xCD}});
+  std::vector<uint8_t> changed = original;
+  for (const FileWrite& w : writes) std::copy(w.bytes.begin(), w.bytes.end(), changed.begin() + std::ptrdiff_t(w.offset));
+
+  struct Seen {
+    uint64_t offset;
+    size_t size;
+  };
+  struct Watch : ForwardingFile {
+    Watch(std::unique_ptr<File> f, std::vector<Seen>* seen) : ForwardingFile(std::move(f)), seen(seen) {}
+    Status Write(uint64_t o, const uint8_t* d, size_t n) override {
+      seen->push_back({o, n});
+      return ForwardingFile::Write(o, d, n);
+    }
+    std::vector<Seen>* seen;
+  };
+  for (int budget : {1 << 30, 1}) {  // completes; torn in the blocks' write
+    SCOPED_TRACE(budget == 1 ? "torn" : "complete");
+    TornFileSystem fs;
+    fs.SetContents("t.db", original);
+    std::vector<Seen> seen;
+    {
+      std::unique_ptr<File> db, journal;
+      ASSERT_TRUE(fs.Open("t.db", OpenMode::kExclusive, &db).ok());
+      ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
+      Watch watched(std::move(db), &seen);
+      fs.budget.writes = budget;
+      fs.budget.tear = true;
+      Status st = ApplyChange(journal.get(), {{"t.db", &watched}}, writes, {-1});
+      ASSERT_EQ(st.ok(), budget > 1);
+    }
+    // From the first block's change to the last one's, then the header.
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0].offset, kBlock + 101);
+    EXPECT_EQ(seen[0].size, (kBlocks * kBlock + 100 + kBlocks + 1) - (kBlock + 101));
+    if (budget > 1) {
+      ASSERT_EQ(seen.size(), 2u);
+      EXPECT_EQ(seen[1].offset, 0u);
+      EXPECT_TRUE(fs.Contents("t.db") == changed);
+    } else {
+      fs.budget = Budget();
+      bool undone = false;
+      ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
+      EXPECT_TRUE(undone);
+      EXPECT_TRUE(fs.Contents("t.db") == original);
+    }
+  }
+}
+
 // Journals of the earlier layouts (the first with an FNV-1a checksum, the
 // second with today's) are still undone: they may lie on an operator's disk.
 TEST(UndoJournalTest, EarlierLayoutsAreStillRecovered) {
