@@ -195,14 +195,18 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
   for (const std::string& p : Problems(w.path)) ADD_FAILURE() << "uninterrupted: " << p;
 
   // Kill runs at moments spread over that time, the same ones on every run
-  // of the test; fewer should a slow machine make runs long.
-  constexpr int kRuns = 8;
+  // of the test; fewer should a slow machine make runs long. A loaded machine
+  // can make the timing run slower than the rest: a run that finishes before
+  // its kill shortens the time the later kills spread over, and the loop goes
+  // on (up to kMaxRuns) until some run was really cut short.
+  constexpr int kRuns = 8, kMaxRuns = 16;
+  double spread = whole;
   uint32_t x = keyed ? 0x9E3779B9u : 0x7F4A7C15u;
   const auto deadline = Clock::now() + std::chrono::seconds(3);
   int runs = 0, cut_short = 0, mid_change = 0;
-  for (int k = 0; k < kRuns; ++k) {
+  for (int k = 0; k < kMaxRuns; ++k) {
     x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-    const double delay = whole * (0.02 + 0.93 * (x % 10000) / 10000.0);
+    const double delay = spread * (0.02 + 0.93 * (x % 10000) / 10000.0);
     const std::string run = "run " + std::to_string(k) + " (kill after " + std::to_string(int(delay * 1000)) + " ms)";
     CopyFolder(source, work_dir);
     pid = start_child();
@@ -214,6 +218,7 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
     if (WIFEXITED(status)) {
       // It finished first: then it must have succeeded.
       EXPECT_EQ(WEXITSTATUS(status), 0) << run;
+      spread = std::min(spread, delay) * 0.7;
     } else {
       ++cut_short;
     }
@@ -226,7 +231,8 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
     ExpectPartOfTheWork(w, original, left, run);
     if (HasFailure()) break;
 
-    const bool last = k + 1 == kRuns || Clock::now() > deadline;
+    const bool enough = cut_short > 0 && (k + 1 >= kRuns || Clock::now() > deadline);
+    const bool last = enough || k + 1 == kMaxRuns;
     if (!last) {
       // The table takes changes again.
       std::unique_ptr<TableEditor> ed;
