@@ -19,9 +19,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Static C and C++ runtime (and winpthread): the programs need only system DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+# The static runtime is the project's own choice, made for every MinGW build
+# in the top CMakeLists.txt, not here.
 
 # Test programs and other build-time runs go through Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR /bin/bash "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")

@@ -64,46 +64,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES
 export WINEARCH=win64
 unset WINESERVER WINELOADER 2>/dev/null || true
 
-xvfb_pid=""
-xvfb_dir=""
-stop_xvfb() {
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=""
-  fi
-  if [ -n "$xvfb_dir" ]; then
-    rm -rf "$xvfb_dir"
-    xvfb_dir=""
-  fi
-}
+# start_xvfb and stop_xvfb: a private display, when there is none.
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/xvfb.sh"
 trap stop_xvfb EXIT
 
-# Starts Xvfb on the first free display number (Xvfb picks it itself, so two
-# runs starting together cannot collide) and exports DISPLAY.
-start_xvfb() {
-  xvfb_dir=$(mktemp -d "${TMPDIR:-/tmp}/advclean-xvfb.XXXXXX")
-  local fdfile=$xvfb_dir/display
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-    3>"$fdfile" </dev/null >/dev/null 2>"$xvfb_dir/log" &
-  xvfb_pid=$!
-  local i n=""
-  for i in $(seq 1 100); do
-    n=$(tr -dc '0-9' <"$fdfile" 2>/dev/null || true)
-    if [ -n "$n" ]; then break; fi
-    if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-    sleep 0.1
-  done
-  if [ -z "$n" ]; then
-    echo "wine-run: could not start Xvfb:" >&2
-    cat "$xvfb_dir/log" >&2 || true
-    exit 2
-  fi
-  export DISPLAY=":$n"
-}
-
 if [ -z "${DISPLAY:-}" ]; then
-  start_xvfb
+  start_xvfb || exit 2
 fi
 
 # Create the prefix once. The lock is held only while creating; a finished
@@ -185,7 +151,7 @@ child=""
 
 # Our own Xvfb may still serve other Wine processes of the prefix (they share
 # one wineserver and desktop process); stop it only when the prefix is idle.
-if [ -n "$xvfb_pid" ]; then
+if [ -n "$ADVCLEAN_XVFB_PID" ]; then
   wineserver -w || true
 fi
 exit "$status"
