@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 #include "paradox/status.h"
 
 namespace paradox {

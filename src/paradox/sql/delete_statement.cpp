@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "paradox/codepage.h"
-#include "paradox/literal.h"
+#include "paradox/sql/literal.h"
 #include "paradox/stop.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/value.h"
 
 namespace paradox {

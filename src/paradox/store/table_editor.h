@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/header.h"
-#include "paradox/record_chain.h"
+#include "paradox/format/header.h"
+#include "paradox/store/record_chain.h"
 #include "paradox/table.h"
 #include "paradox/status.h"
 

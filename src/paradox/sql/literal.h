@@ -4,7 +4,7 @@
 #include <string>
 
 #include "paradox/date_format.h"
-#include "paradox/field.h"
+#include "paradox/format/field.h"
 #include "paradox/status.h"
 
 namespace paradox {

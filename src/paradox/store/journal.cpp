@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "paradox/bytes.h"
-#include "paradox/journal_format.h"
+#include "paradox/format/bytes.h"
+#include "paradox/store/journal_format.h"
 
 namespace paradox {
 

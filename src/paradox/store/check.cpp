@@ -12,7 +12,7 @@
 // every allocation is bounded by the file sizes.
 #include "paradox/check.h"
 
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,13 +22,13 @@
 #include <memory>
 #include <utility>
 
-#include "paradox/ascii.h"
-#include "paradox/blob.h"
+#include "paradox/format/ascii.h"
+#include "paradox/format/blob.h"
 #include "paradox/journal.h"
-#include "paradox/bytes.h"
-#include "paradox/header.h"
-#include "paradox/index_builder.h"
-#include "paradox/key_order.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/header.h"
+#include "paradox/format/index_builder.h"
+#include "paradox/format/key_order.h"
 #include "paradox/value.h"
 
 namespace paradox {

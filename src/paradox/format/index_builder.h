@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "paradox/field.h"
+#include "paradox/format/field.h"
 #include "paradox/status.h"
 
 namespace paradox {

@@ -1,10 +1,10 @@
-#include "paradox/key_order.h"
+#include "paradox/format/key_order.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "paradox/ascii.h"
-#include "paradox/bytes.h"
+#include "paradox/format/ascii.h"
+#include "paradox/format/bytes.h"
 
 namespace paradox {
 

@@ -1,6 +1,6 @@
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 
-#include "paradox/bytes.h"
+#include "paradox/format/bytes.h"
 
 namespace paradox {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "paradox/bytes.h"
+#include "paradox/format/bytes.h"
 #include "paradox/file.h"
 #include "paradox/status.h"
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "paradox/ascii.h"
+#include "paradox/format/ascii.h"
 #include "paradox/journal.h"
-#include "paradox/journal_format.h"
+#include "paradox/store/journal_format.h"
 
 namespace paradox {
 

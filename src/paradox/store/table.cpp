@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstring>
 
-#include "paradox/ascii.h"
-#include "paradox/blob.h"
-#include "paradox/bytes.h"
+#include "paradox/format/ascii.h"
+#include "paradox/format/blob.h"
+#include "paradox/format/bytes.h"
 #include "paradox/codepage.h"
 #include "paradox/journal.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/value.h"
 
 namespace paradox {

@@ -1,14 +1,14 @@
 #include "paradox/table_writer.h"
 
-#include "paradox/ascii.h"
+#include "paradox/format/ascii.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <limits>
 
-#include "paradox/bytes.h"
-#include "paradox/header.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/header.h"
 
 namespace paradox {
 

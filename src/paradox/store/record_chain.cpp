@@ -1,11 +1,11 @@
-#include "paradox/record_chain.h"
+#include "paradox/store/record_chain.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
-#include "paradox/bytes.h"
-#include "paradox/index_builder.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/index_builder.h"
 
 namespace paradox {
 

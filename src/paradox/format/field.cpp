@@ -1,4 +1,4 @@
-#include "paradox/field.h"
+#include "paradox/format/field.h"
 
 namespace paradox {
 

@@ -1,4 +1,4 @@
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,10 +6,10 @@
 #include <map>
 #include <mutex>
 
-#include "paradox/ascii.h"
-#include "paradox/bytes.h"
+#include "paradox/format/ascii.h"
+#include "paradox/format/bytes.h"
 #include "paradox/journal.h"
-#include "paradox/key_order.h"
+#include "paradox/format/key_order.h"
 
 namespace paradox {
 

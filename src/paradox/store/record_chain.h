@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 #include "paradox/journal.h"
 #include "paradox/status.h"
 

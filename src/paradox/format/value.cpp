@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "paradox/bytes.h"
+#include "paradox/format/bytes.h"
 
 namespace paradox {
 

@@ -1,4 +1,4 @@
-#include "paradox/table_copy.h"
+#include "tools/table_copy.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "paradox/blob.h"
+#include "paradox/format/blob.h"
 
-#include "paradox/bytes.h"
+#include "paradox/format/bytes.h"
 
 namespace paradox {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "paradox/stop.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 
 namespace paradox {
 

@@ -1,10 +1,10 @@
-#include "paradox/index_builder.h"
+#include "paradox/format/index_builder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "paradox/bytes.h"
-#include "paradox/header.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/header.h"
 
 namespace paradox {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "paradox/file.h"
-#include "paradox/table_copy.h"
+#include "tools/table_copy.h"
 
 namespace paradox {
 

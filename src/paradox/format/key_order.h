@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "paradox/header.h"
-#include "paradox/record_chain.h"
+#include "paradox/format/header.h"
+#include "paradox/store/record_chain.h"
 
 namespace paradox {
 
