@@ -1,10 +1,7 @@
 #include "tools/table_copy.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
-
-#include "paradox/journal.h"
 
 namespace paradox {
 
@@ -13,21 +10,6 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 // Enough for a copy every second of an hour into one folder.
 constexpr int kMostTries = 10000;
-
-std::string Lowered(const std::string& s) {
-  std::string r = s;
-  std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return r;
-}
-
-// Extensions, lower case, of the files that go with a data file.
-bool BelongsByExtension(const std::string& ext) {
-  if (ext == "px" || ext == "mb" || ext == "val" || ext == "tv" || ext == "fam") return true;
-  if (ext.size() != 3 || (ext[0] != 'x' && ext[0] != 'y')) return false;
-  auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-  if (ext[1] == 'g') return std::isdigit(static_cast<unsigned char>(ext[2])) != 0;
-  return hex(ext[1]) && hex(ext[2]);
-}
 
 // Copies all of `from` (`size` bytes) to `to` and syncs it.
 Status CopyBytes(File* from, uint64_t size, File* to) {
@@ -45,40 +27,6 @@ Status CopyBytes(File* from, uint64_t size, File* to) {
 }
 
 }  // namespace
-
-Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<std::string>* names) {
-  names->clear();
-  std::string dir, db_name;
-  SplitPath(db_path, &dir, &db_name);
-  const std::string lower_db = Lowered(db_name);
-  const std::string stem = lower_db.substr(0, lower_db.rfind('.'));
-  std::string journal_name, kept_name;
-  SplitPath(JournalPath(db_path), &dir, &journal_name);
-  SplitPath(KeptJournalPath(db_path), &dir, &kept_name);
-  const std::string lower_journal = Lowered(journal_name), lower_kept = Lowered(kept_name);
-
-  std::vector<std::string> listed;
-  PX_RETURN_IF_ERROR(fs->ListDir(dir, &listed));
-  std::sort(listed.begin(), listed.end());
-  // The data file as the folder spells it (the name given may differ in
-  // case where names are not case-sensitive).
-  std::string data;
-  for (const std::string& n : listed) {
-    const std::string ln = Lowered(n);
-    if (ln == lower_db) {
-      if (data.empty() || n == db_name) data = n;
-      continue;
-    }
-    const size_t dot = ln.rfind('.');
-    if (ln == lower_journal || ln == lower_kept || (dot != std::string::npos && ln.substr(0, dot) == stem &&
-                                BelongsByExtension(ln.substr(dot + 1))))
-      names->push_back(n);
-  }
-  if (data.empty()) data = db_name;
-  if (!fs->FileExists(JoinPath(dir, data))) return Status::Error(ErrorCode::kNotFound, db_path);
-  names->insert(names->begin(), data);
-  return Status::OK();
-}
 
 Status CopyTable(FileSystem* fs, Folders* folders, const std::string& db_path, const std::string& into,
                  const std::string& name, TableCopy* out) {

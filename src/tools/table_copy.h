@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "paradox/file.h"
+#include "paradox/table.h"
 #include "paradox/status.h"
 
 namespace paradox {
@@ -33,14 +34,6 @@ class Folders {
   // The host system's folders. Never null; lives for the program.
   static Folders* Default();
 };
-
-// The names of the files that belong to the table at `db_path`, as the
-// folder spells them, data file first: the primary index (.PX), blobs
-// (.MB), validity checks (.VAL), secondary indexes (.Xnn/.Ynn/.XGn/.YGn),
-// the view and family files (.TV/.FAM) and the undo journal of a change
-// cut short, or one kept aside, when there is one. Names are matched without regard to case;
-// lock files are not the table's and are left out.
-Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<std::string>* names);
 
 struct TableCopy {
   std::string folder;              // the new folder, `into` joined with its name

@@ -65,7 +65,7 @@ Status ParseHeader(const std::vector<uint8_t>& b, uint64_t file_size, TableHeade
   if (h.header_size < hdr::kFixedEnd) return Corrupt("header size " + std::to_string(h.header_size));
   if (h.header_size > file_size) return Corrupt("file is shorter than its header");
   if (b.size() < h.header_size) return Corrupt("header not read whole");
-  if (h.record_size == 0 || h.record_size > h.block_size - 6)
+  if (h.record_size == 0 || h.record_size > h.block_size - kBlockHeaderSize)
     return Corrupt("record size " + std::to_string(h.record_size));
 
   h.num_records = LoadLE32(&b[hdr::kNumRecords]);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "paradox/format/block.h"
 #include "paradox/format/field.h"
 #include "paradox/status.h"
 
@@ -112,7 +113,7 @@ struct TableHeader {
   bool has_data_header() const { return is_data_file() && version >= 5; }
   bool keyed() const { return file_type == FileType::kKeyedTable; }
   // Records a block can hold.
-  uint32_t block_capacity() const { return (block_size - 6) / record_size; }
+  uint32_t block_capacity() const { return (block_size - kBlockHeaderSize) / record_size; }
   // "3.0", "3.5", "4.x", "5.x" or "7.x".
   const char* version_name() const;
 };

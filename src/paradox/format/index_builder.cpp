@@ -53,7 +53,7 @@ Status MakePrimaryIndexHeader(const IndexHeaderParams& p, std::vector<uint8_t>* 
       return Refuse("field type cannot be a key");
     key_size += size;
   }
-  if (key_size + 6 > p.block_size - 6) return Refuse("key too large for the index block size");
+  if (key_size + 6 > p.block_size - kBlockHeaderSize) return Refuse("key too large for the index block size");
 
   const size_t n = p.key_fields.size();
   const size_t name_len = p.version >= 12 ? 261 : 79;
@@ -97,9 +97,9 @@ Status BuildPrimaryIndex(const std::vector<uint8_t>& tpl, const std::vector<Inde
   if (header_size < hdr::kFixedEnd || header_size > tpl.size()) return bad("template header size");
   if (code < 1 || code > 32) return bad("template block size code");
   const size_t block_size = code * 1024u;
-  if (entry_size <= 6 || entry_size > block_size - 6) return bad("template entry size");
+  if (entry_size <= 6 || entry_size > block_size - kBlockHeaderSize) return bad("template entry size");
   const size_t key_size = entry_size - 6u;
-  const size_t capacity = (block_size - 6) / entry_size;
+  const size_t capacity = (block_size - kBlockHeaderSize) / entry_size;
 
   for (size_t i = 0; i < level1.size(); ++i) {
     const IndexEntry& e = level1[i];
@@ -169,7 +169,7 @@ Status BuildPrimaryIndex(const std::vector<uint8_t>& tpl, const std::vector<Inde
     size_t n = g.end - g.begin;
     total_entries += static_cast<uint32_t>(n);
     StoreLE16(blk + 4, static_cast<uint16_t>((n - 1) * entry_size));
-    uint8_t* e = blk + 6;
+    uint8_t* e = blk + kBlockHeaderSize;
     for (size_t i = g.begin; i < g.end; ++i, e += entry_size) {
       std::memcpy(e, nodes[i].key, key_size);
       // Block numbers above 32767 are written as unsigned 16-bit values.

@@ -21,9 +21,11 @@
 #include <vector>
 
 #include "paradox/format/header.h"
-#include "paradox/store/record_chain.h"
+#include "paradox/format/block.h"
 
 namespace paradox {
+
+class RecordChain;
 
 class KeyOrder {
  public:

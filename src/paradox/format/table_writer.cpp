@@ -159,13 +159,13 @@ Status TableWriter::Create(FileSystem* fs, const std::string& db_path, std::vect
     if (i < options.key_fields) key_size += w->fields_[i].size;
     if (w->fields_[i].type == FieldType::kAutoInc) w->autoinc_fields_.push_back(static_cast<int>(i));
   }
-  if (record_size > options.block_size - 6) return Refuse("record does not fit in a block");
+  if (record_size > options.block_size - kBlockHeaderSize) return Refuse("record does not fit in a block");
   w->fs_ = fs;
   w->options_ = options;
   w->record_size_ = static_cast<uint16_t>(record_size);
   w->key_size_ = static_cast<uint16_t>(key_size);
   w->block_size_ = options.block_size;
-  w->capacity_ = (options.block_size - 6) / record_size;
+  w->capacity_ = (options.block_size - kBlockHeaderSize) / record_size;
 
   std::string dir, name;
   SplitPath(db_path, &dir, &name);
@@ -251,7 +251,7 @@ Status TableWriter::StartBlock() {
 Status TableWriter::Append(const uint8_t* record) {
   if (finished_ || failed_) return Refuse("table writer already finished or failed");
   if (key_size_ > 0 && num_records_ > 0) {
-    const uint8_t* last = buffer_.data() + static_cast<size_t>(buffer_blocks_ - 1) * block_size_ + 6 +
+    const uint8_t* last = buffer_.data() + static_cast<size_t>(buffer_blocks_ - 1) * block_size_ + kBlockHeaderSize +
                           static_cast<size_t>(in_block_ - 1) * record_size_;
     if (std::memcmp(record, last, key_size_) <= 0)
       return Refuse("record " + std::to_string(num_records_ + 1) +
@@ -259,7 +259,7 @@ Status TableWriter::Append(const uint8_t* record) {
   }
   if (blocks_ == 0 || in_block_ == capacity_) PX_RETURN_IF_ERROR(StartBlock());
   uint8_t* blk = buffer_.data() + static_cast<size_t>(buffer_blocks_ - 1) * block_size_;
-  std::memcpy(blk + 6 + static_cast<size_t>(in_block_) * record_size_, record, record_size_);
+  std::memcpy(blk + kBlockHeaderSize + static_cast<size_t>(in_block_) * record_size_, record, record_size_);
   StoreLE16(blk + 4, static_cast<uint16_t>(in_block_ * record_size_));
   if (key_size_ > 0) {
     if (in_block_ == 0) {

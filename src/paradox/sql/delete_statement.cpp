@@ -166,7 +166,7 @@ Status ExecuteDelete(FileSystem* fs, const Statement& st, const DateFormat& form
       Status st = ed->Block(resume, &block);
       if (!st.ok()) return fail(st);
       for (uint32_t s = 0; s < count; ++s)
-        if (matches(block + 6 + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
+        if (matches(block + kBlockHeaderSize + size_t(s) * h.record_size)) victims.push_back(RowPos{resume, s});
     }
     if (!victims.empty()) {
       AfterDelete after;

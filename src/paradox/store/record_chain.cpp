@@ -56,7 +56,7 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
       next_[b + i] = LoadLE16(p);
       prev_[b + i] = LoadLE16(p + 2);
       add[b + i] = static_cast<int16_t>(LoadLE16(p + 4));
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(b + i) * key_size_], p + 6, key_size_);
+      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(b + i) * key_size_], p + kBlockHeaderSize, key_size_);
     }
     window_first_ = b;
     window_blocks_ = static_cast<uint32_t>((got + h.block_size - 1) / h.block_size);
@@ -80,7 +80,7 @@ Status RecordChain::Load(File* file, const std::string& path, const TableHeader&
       return corrupt("block " + std::to_string(b) + " has an impossible record count");
     count_[b] = static_cast<uint16_t>(a / rs + 1);
     // A stored-short last block may end early, but not inside its records.
-    if (BlockOffset(b) + 6 + uint64_t{count_[b]} * uint64_t(rs) > file_size)
+    if (BlockOffset(b) + kBlockHeaderSize + uint64_t{count_[b]} * uint64_t(rs) > file_size)
       return corrupt("block " + std::to_string(b) + " ends inside its records");
     records += count_[b];
     last = b;
@@ -215,7 +215,7 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
   auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
     StoreLE16(&blk[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
     // Nothing of a deleted record stays behind the ones kept.
-    std::fill(blk.begin() + 6 + std::ptrdiff_t(n * rs), blk.end(), 0);
+    std::fill(blk.begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk.end(), 0);
   };
   uint16_t first_block = h.first_block;
   c.last_block = h.last_block;
@@ -236,7 +236,7 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
         ++j;
         continue;
       }
-      if (kept != s) std::memmove(&(*blk)[6 + kept * rs], &(*blk)[6 + s * rs], rs);
+      if (kept != s) std::memmove(&(*blk)[kBlockHeaderSize + kept * rs], &(*blk)[kBlockHeaderSize + s * rs], rs);
       ++kept;
     }
     if (j < victims.size() && victims[j].block == b)
@@ -245,7 +245,7 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
     i = j;
     count_[b] = static_cast<uint16_t>(kept);
     set_count(*blk, kept);
-    if (kept > 0 && key_size_ > 0) std::memcpy(&first_keys_[size_t(b) * key_size_], &(*blk)[6], key_size_);
+    if (kept > 0 && key_size_ > 0) std::memcpy(&first_keys_[size_t(b) * key_size_], &(*blk)[kBlockHeaderSize], key_size_);
     c.touched.push_back(b);
     if (kept == 0) emptied.push_back(b);
   }
@@ -293,10 +293,10 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
       std::vector<uint8_t>* src = nullptr;
       PX_RETURN_IF_ERROR(Image(first_block, &c, &head));
       PX_RETURN_IF_ERROR(Image(n, &c, &src));
-      std::memcpy(&(*head)[6], &(*src)[6], size_t(count_[n]) * rs);
+      std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * rs);
       count_[first_block] = count_[n];
       set_count(*head, count_[n]);
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[6], key_size_);
+      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
       c.moved_from = n;
       PX_RETURN_IF_ERROR(unlink(n));
       PX_RETURN_IF_ERROR(free_block(n));
@@ -376,7 +376,7 @@ void ChainIndex::Init(File* file, const std::string& path, const std::string& na
 }
 
 uint8_t* ChainIndex::Entry(uint16_t index_block, uint16_t i) {
-  return &bytes_[header_.header_size + size_t(index_block - 1) * header_.block_size + 6 +
+  return &bytes_[header_.header_size + size_t(index_block - 1) * header_.block_size + kBlockHeaderSize +
                  size_t(i) * header_.record_size];
 }
 
@@ -464,14 +464,14 @@ bool ChainIndex::Map(const RecordChain& data, std::string* why) {
     if (at + ph.block_size > bytes_.size()) return fail("index block past the end of the file");
     const uint8_t* blk = &bytes_[at];
     int32_t a = static_cast<int16_t>(LoadLE16(blk + 4));
-    if (a < 0 || a % int32_t(es) != 0 || 6 + (size_t(a) / es + 1) * es > ph.block_size)
+    if (a < 0 || a % int32_t(es) != 0 || kBlockHeaderSize + (size_t(a) / es + 1) * es > ph.block_size)
       return fail("index block with an impossible entry count");
     uint32_t n = uint32_t(a) / es + 1;
     entries += n;
     *total = 0;
-    *key = blk + 6;
+    *key = blk + kBlockHeaderSize;
     for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* e = blk + 6 + i * es;
+      const uint8_t* e = blk + kBlockHeaderSize + i * es;
       uint16_t child = static_cast<uint16_t>(DecodeFlippedInt(e + ks, 2));
       uint32_t cnt = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
       if (e[ks + 4] != 0x80 || e[ks + 5] != 0) return fail("index entry with a bad third word");

@@ -13,18 +13,12 @@
 #include <vector>
 
 #include "paradox/file.h"
+#include "paradox/format/block.h"
 #include "paradox/format/header.h"
 #include "paradox/journal.h"
 #include "paradox/status.h"
 
 namespace paradox {
-
-struct RowPos {
-  uint16_t block = 0;
-  uint32_t slot = 0;
-  bool operator<(const RowPos& o) const { return block != o.block ? block < o.block : slot < o.slot; }
-  bool operator==(const RowPos& o) const { return block == o.block && slot == o.slot; }
-};
 
 // The records of a data file along its block chain: the links and record
 // count of every block, each block's first key and the header that counts

@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstring>
 
-#include "paradox/format/ascii.h"
 #include "paradox/format/blob.h"
 #include "paradox/format/bytes.h"
 #include "paradox/codepage.h"
 #include "paradox/journal.h"
-#include "paradox/store/table_editor.h"
+#include "paradox/store/pending_groups.h"
+#include "paradox/store/table_files.h"
 #include "paradox/value.h"
 
 namespace paradox {
@@ -18,30 +18,18 @@ namespace {
 
 constexpr size_t kReadAhead = 1024 * 1024;
 
-bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
-
 // Finds the table's other files among the names of its folder.
 CompanionFiles FindCompanions(FileSystem* fs, const std::string& path) {
   CompanionFiles c;
-  std::string dir, name;
-  SplitPath(path, &dir, &name);
-  size_t dot = name.rfind('.');
-  std::string stem = LowerAscii(dot == std::string::npos ? name : name.substr(0, dot));
-  std::vector<std::string> names;
-  if (!fs->ListDir(dir, &names).ok()) return c;
-  std::sort(names.begin(), names.end());
-  for (const std::string& n : names) {
-    size_t d = n.rfind('.');
-    if (d == std::string::npos || LowerAscii(n.substr(0, d)) != stem) continue;
-    std::string ext = LowerAscii(n.substr(d + 1));
-    std::string full = JoinPath(dir, n);
-    if (ext == "px") c.primary_index = full;
-    else if (ext == "mb") c.blobs = full;
-    else if (ext == "val") c.validity = full;
-    else if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') &&
-             ((ext[1] == 'g' && std::isdigit(static_cast<unsigned char>(ext[2]))) ||
-              (IsHex(ext[1]) && IsHex(ext[2]))))
-      c.secondary.push_back(full);
+  std::string dir;
+  std::vector<TableFileName> files;
+  if (!ListTableFiles(fs, path, &dir, &files).ok()) return c;
+  for (const TableFileName& f : files) {
+    std::string full = JoinPath(dir, f.name);
+    if (f.role == FileRole::kPrimaryIndex) c.primary_index = full;
+    else if (f.role == FileRole::kBlobs) c.blobs = full;
+    else if (f.role == FileRole::kValidity) c.validity = full;
+    else if (f.role == FileRole::kSecondary) c.secondary.push_back(full);
   }
   return c;
 }
@@ -261,7 +249,7 @@ void Cursor::SeekTo(uint16_t b, uint32_t slot) {
   count_ = static_cast<uint32_t>(add / rs + 1);
   next_ = LoadLE16(data);
   slot_ = slot;
-  record_ = block_data_ + 6 + size_t(slot) * rs;
+  record_ = block_data_ + kBlockHeaderSize + size_t(slot) * rs;
 }
 
 void Cursor::SeekToFirst() {
@@ -316,7 +304,7 @@ void Cursor::EnterBlock(uint16_t b) {
     block_data_ = data;
     count_ = static_cast<uint32_t>(add / rs + 1);
     // A stored-short last block may end early, but not inside its records.
-    if (h.header_size + (b - 1ull) * h.block_size + 6 + uint64_t{count_} * h.record_size > table_->file_size())
+    if (h.header_size + (b - 1ull) * h.block_size + kBlockHeaderSize + uint64_t{count_} * h.record_size > table_->file_size())
       return Fail(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " ends inside its records");
     next_ = LoadLE16(data);
     seen_ += count_;
@@ -324,7 +312,7 @@ void Cursor::EnterBlock(uint16_t b) {
       return Fail(ErrorCode::kCorruptBlock, "the block chain holds more records than the header counts");
     if (count_ > 0) {
       slot_ = 0;
-      record_ = block_data_ + 6;
+      record_ = block_data_ + kBlockHeaderSize;
       return;
     }
     b = next_;
@@ -334,7 +322,7 @@ void Cursor::EnterBlock(uint16_t b) {
 void Cursor::Next() {
   if (record_ == nullptr) return;
   if (++slot_ < count_) {
-    record_ = block_data_ + 6 + static_cast<size_t>(slot_) * table_->header().record_size;
+    record_ = block_data_ + kBlockHeaderSize + static_cast<size_t>(slot_) * table_->header().record_size;
     return;
   }
   EnterBlock(next_);

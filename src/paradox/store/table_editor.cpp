@@ -10,6 +10,7 @@
 #include "paradox/format/bytes.h"
 #include "paradox/journal.h"
 #include "paradox/format/key_order.h"
+#include "paradox/store/table_files.h"
 
 namespace paradox {
 
@@ -41,72 +42,7 @@ Status ReadHead(File* f, std::vector<uint8_t>* head, uint64_t* size) {
   return Status::OK();
 }
 
-// Lock files of the database software that mark a folder or table in use.
-bool IsLockFile(const std::string& lower_name, const std::string& lower_stem) {
-  return lower_name == "pdoxusrs.lck" || lower_name == "paradox.lck" || lower_name == lower_stem + ".lck";
-}
-
-// Editors that hold a gathered group, to be written before anyone reads
-// their tables through another handle.
-std::mutex g_groups_mutex;
-std::vector<TableEditor*> g_groups;
-
-void Register(TableEditor* e) {
-  std::lock_guard<std::mutex> lock(g_groups_mutex);
-  if (std::find(g_groups.begin(), g_groups.end(), e) == g_groups.end()) g_groups.push_back(e);
-}
-
-void Unregister(TableEditor* e) {
-  std::lock_guard<std::mutex> lock(g_groups_mutex);
-  g_groups.erase(std::remove(g_groups.begin(), g_groups.end(), e), g_groups.end());
-}
-
-std::vector<TableHolder*> g_holders;  // under g_groups_mutex
-
-// One table named two ways: separators of either kind, and on Windows
-// letters of either case.
-std::string TableKey(std::string path) {
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-#ifdef _WIN32
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-#endif
-  }
-  return path;
-}
-
 }  // namespace
-
-void AddTableHolder(TableHolder* holder) {
-  std::lock_guard<std::mutex> lock(g_groups_mutex);
-  g_holders.push_back(holder);
-}
-
-void RemoveTableHolder(TableHolder* holder) {
-  std::lock_guard<std::mutex> lock(g_groups_mutex);
-  g_holders.erase(std::remove(g_holders.begin(), g_holders.end(), holder), g_holders.end());
-}
-
-void MakeWayFor(const std::string& db_path) {
-  FlushPendingGroups();
-  const std::string key = TableKey(db_path);
-  std::vector<TableHolder*> holders;
-  {
-    std::lock_guard<std::mutex> lock(g_groups_mutex);
-    for (TableHolder* h : g_holders)
-      if (TableKey(h->held_path()) == key) holders.push_back(h);
-  }
-  for (TableHolder* h : holders) h->LetGo();
-}
-
-void FlushPendingGroups() {
-  std::vector<TableEditor*> editors;
-  {
-    std::lock_guard<std::mutex> lock(g_groups_mutex);
-    editors = g_groups;
-  }
-  for (TableEditor* e : editors) (void)e->Flush();
-}
 
 // The data file as the editor shows it: the file's bytes with the gathered
 // group laid over them. Only read.
@@ -138,7 +74,7 @@ TableEditor::TableEditor() : view_(std::make_unique<GroupView>(this)) {}
 TableEditor::~TableEditor() {
   // A group not written is dropped: the files keep what they held before
   // it, as after a crash.
-  Unregister(this);
+  RemovePendingGroup(this);
   if (journal_) {
     journal_.reset();
     // A cleared journal has nothing to undo; leave no file behind.
@@ -154,135 +90,157 @@ Status TableEditor::Open(FileSystem* fs, const std::string& db_path, std::unique
   std::unique_ptr<TableEditor> e(new TableEditor);
   e->fs_ = fs;
   e->db_path_ = db_path;
-  std::string dir;
-  SplitPath(db_path, &dir, &e->db_name_);
-
-  MakeWayFor(db_path);
-  // The table is held before its journal is looked at: a journal beside a
-  // table that another program holds may be that program's, at work.
-  PX_RETURN_IF_ERROR(fs->Open(db_path, OpenMode::kExclusive, &e->db_file_));
-
-  // Another program's lock files, held open, mean the table is in use. A
-  // lock file nobody holds is only left over and means nothing.
-  std::vector<std::string> names;
-  PX_RETURN_IF_ERROR(fs->ListDir(dir, &names));
-  std::sort(names.begin(), names.end());
-  std::string stem = LowerAscii(e->db_name_.substr(0, e->db_name_.rfind('.')));
-  for (const std::string& n : names) {
-    if (!IsLockFile(LowerAscii(n), stem)) continue;
-    std::unique_ptr<File> lock;
-    Status st = fs->Open(JoinPath(dir, n), OpenMode::kExclusive, &lock);
-    if (st.code() == ErrorCode::kTableBusy)
-      return Status::Error(ErrorCode::kTableBusy, db_path).With(n + " is held by another program");
-  }
-
+  // The safe order: the table is held before its journal is looked at (a
+  // journal beside a table that another program holds may be that
+  // program's, at work), and a change cut short is undone before a byte of
+  // the files is judged.
+  std::vector<TableFileName> files;
+  PX_RETURN_IF_ERROR(e->TakeTable(&files));
   bool undone = false;
   PX_RETURN_IF_ERROR(RecoverJournal(fs, db_path, e->db_file_.get(), &undone));
-  uint64_t size = 0;
-  std::vector<uint8_t> head;
-  PX_RETURN_IF_ERROR(ReadHead(e->db_file_.get(), &head, &size));
-  e->db_size_ = size;
   TableHeader h;
-  Status st = ParseHeader(head, size, &h);
-  if (!st.ok()) return st.With(db_path);
-  if (h.file_type != FileType::kKeyedTable && h.file_type != FileType::kTable)
-    return Status::Error(ErrorCode::kNotATable, db_path);
-  if (h.encrypted) return Status::Error(ErrorCode::kEncrypted, db_path);
-  if (h.write_protected) return Status::Error(ErrorCode::kReadOnly, db_path).With("the table is write protected");
-  if (h.rebuild_flagged) return Refuse(db_path, "the table is marked as needing a rebuild");
-  if (h.first_free_block != 0 && h.used_blocks == h.file_blocks)
-    return Status::Error(ErrorCode::kCorruptHeader, "free list without free blocks").With(db_path);
-  if (head[hdr::kRefIntegrity] != 0) return Refuse(db_path, "the table takes part in referential integrity");
-  head.resize(h.header_size);
+  std::vector<uint8_t> head;
+  PX_RETURN_IF_ERROR(e->ReadTableHeader(&h, &head));
+  Pairs pairs;
+  PX_RETURN_IF_ERROR(e->OpenOtherFiles(files, &pairs));
+  PX_RETURN_IF_ERROR(e->LoadChains(h, head, pairs));
+  PX_RETURN_IF_ERROR(e->MakeIndexesExact(h));
+  PX_RETURN_IF_ERROR(e->OpenJournal());
+  *out = std::move(e);
+  return Status::OK();
+}
 
-  // The table's other files: those the engine keeps exact are opened for
-  // changing; the rest are held so no one changes them meanwhile.
-  std::map<std::string, std::pair<std::string, std::string>> pairs;  // "02", "g0" -> (.Xnn, .Ynn)
-  for (const std::string& n : names) {
-    std::string ln = LowerAscii(n);
-    size_t dot = ln.rfind('.');
-    if (dot == std::string::npos || ln.substr(0, dot) != stem || n == e->db_name_) continue;
-    std::string ext = ln.substr(dot + 1);
-    std::string path = JoinPath(dir, n);
-    if (ext == "px") {
-      if (!e->px_name_.empty()) return Refuse(db_path, "two primary index files: " + e->px_name_ + " and " + n);
-      e->px_name_ = n;
-      continue;
-    }
-    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-    if (ext.size() == 3 && (ext[0] == 'x' || ext[0] == 'y') && (ext[1] == 'g' || hex(ext[1]))) {
-      bool known = ext[1] == 'g' ? std::isdigit(static_cast<unsigned char>(ext[2])) != 0 : hex(ext[2]);
-      if (!known) return Refuse(db_path, n + " is an index file of a kind the engine does not know");
-      std::string& slot = ext[0] == 'x' ? pairs[ext.substr(1)].first : pairs[ext.substr(1)].second;
-      if (!slot.empty()) return Refuse(db_path, "two files for one index: " + slot + " and " + n);
-      slot = n;
-    } else if (ext == "val") {
-      std::unique_ptr<File> val;
-      PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &val));
-      std::vector<uint8_t> vb;
-      PX_RETURN_IF_ERROR(ReadWhole(val.get(), &vb));
-      // Bytes 0x0D..0x10 give where referential-integrity rules start;
-      // deleting rows could break such rules, so refuse.
-      if (vb.size() >= 0x11 && LoadLE32(&vb[0x0D]) != 0)
-        return Refuse(db_path, "the table's validity file holds referential-integrity rules");
-      e->held_.push_back(std::move(val));
-    } else if (ext == "mb") {
-      // Blobs of deleted rows stay in the file as unreferenced space.
-      PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &e->mb_));
-    } else if (ext == "tv" || ext == "fam") {
-      std::unique_ptr<File> other;
-      PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &other));
-      e->held_.push_back(std::move(other));
+Status TableEditor::TakeTable(std::vector<TableFileName>* files) {
+  MakeWayFor(db_path_);
+  PX_RETURN_IF_ERROR(fs_->Open(db_path_, OpenMode::kExclusive, &db_file_));
+  SplitPath(db_path_, &dir_, &db_name_);
+  PX_RETURN_IF_ERROR(ListTableFiles(fs_, db_path_, &dir_, files));
+  // Another program's lock files, held open, mean the table is in use.
+  return CheckLockFiles(fs_, db_path_, dir_, *files);
+}
+
+Status TableEditor::ReadTableHeader(TableHeader* h, std::vector<uint8_t>* head) {
+  uint64_t size = 0;
+  PX_RETURN_IF_ERROR(ReadHead(db_file_.get(), head, &size));
+  db_size_ = size;
+  Status st = ParseHeader(*head, size, h);
+  if (!st.ok()) return st.With(db_path_);
+  if (h->file_type != FileType::kKeyedTable && h->file_type != FileType::kTable)
+    return Status::Error(ErrorCode::kNotATable, db_path_);
+  if (h->encrypted) return Status::Error(ErrorCode::kEncrypted, db_path_);
+  if (h->write_protected) return Status::Error(ErrorCode::kReadOnly, db_path_).With("the table is write protected");
+  if (h->rebuild_flagged) return Refuse(db_path_, "the table is marked as needing a rebuild");
+  if (h->first_free_block != 0 && h->used_blocks == h->file_blocks)
+    return Status::Error(ErrorCode::kCorruptHeader, "free list without free blocks").With(db_path_);
+  if ((*head)[hdr::kRefIntegrity] != 0) return Refuse(db_path_, "the table takes part in referential integrity");
+  head->resize(h->header_size);
+  return Status::OK();
+}
+
+// The table's other files: those the engine keeps exact are opened for
+// changing (the secondary indexes later, in pairs); the rest are held so no
+// one changes them meanwhile.
+Status TableEditor::OpenOtherFiles(const std::vector<TableFileName>& files, Pairs* pairs) {
+  for (const TableFileName& f : files) {
+    const std::string& n = f.name;
+    const std::string path = JoinPath(dir_, n);
+    switch (f.role) {
+      case FileRole::kPrimaryIndex:
+        if (!px_name_.empty()) return Refuse(db_path_, "two primary index files: " + px_name_ + " and " + n);
+        px_name_ = n;
+        break;
+      case FileRole::kUnknownIndex:
+        return Refuse(db_path_, n + " is an index file of a kind the engine does not know");
+      case FileRole::kSecondary: {
+        std::string number;
+        const bool data = IsSecondaryData(n, &number);
+        std::string& slot = data ? (*pairs)[number].first : (*pairs)[number].second;
+        if (!slot.empty()) return Refuse(db_path_, "two files for one index: " + slot + " and " + n);
+        slot = n;
+        break;
+      }
+      case FileRole::kValidity: {
+        std::unique_ptr<File> val;
+        PX_RETURN_IF_ERROR(fs_->Open(path, OpenMode::kExclusive, &val));
+        std::vector<uint8_t> vb;
+        PX_RETURN_IF_ERROR(ReadWhole(val.get(), &vb));
+        // Bytes 0x0D..0x10 give where referential-integrity rules start;
+        // deleting rows could break such rules, so refuse.
+        if (vb.size() >= 0x11 && LoadLE32(&vb[0x0D]) != 0)
+          return Refuse(db_path_, "the table's validity file holds referential-integrity rules");
+        held_.push_back(std::move(val));
+        break;
+      }
+      case FileRole::kBlobs:
+        // Blobs of deleted rows stay in the file as unreferenced space.
+        PX_RETURN_IF_ERROR(fs_->Open(path, OpenMode::kExclusive, &mb_));
+        break;
+      case FileRole::kView:
+      case FileRole::kFamily: {
+        std::unique_ptr<File> other;
+        PX_RETURN_IF_ERROR(fs_->Open(path, OpenMode::kExclusive, &other));
+        held_.push_back(std::move(other));
+        break;
+      }
+      case FileRole::kNone:
+      case FileRole::kLock:
+      case FileRole::kJournal:
+        break;
     }
   }
+  return Status::OK();
+}
 
-  PX_RETURN_IF_ERROR(e->db_.Load(e->db_file_.get(), db_path, h, head));
+// The data file's chain and the indexes over it, each checked against the
+// table; nothing is written yet.
+Status TableEditor::LoadChains(const TableHeader& h, const std::vector<uint8_t>& head, const Pairs& pairs) {
+  PX_RETURN_IF_ERROR(db_.Load(db_file_.get(), db_path_, h, head));
   // Records out of their key order: a table the engine does not understand.
-  if (h.keyed()) PX_RETURN_IF_ERROR(CheckChainKeyOrder(e->db_, false));
+  if (h.keyed()) PX_RETURN_IF_ERROR(CheckChainKeyOrder(db_, false));
 
   // Secondary indexes find a row's entry by the table's key, which an
   // unkeyed table does not have; and each half of an index needs the other.
   if (!pairs.empty() && !h.keyed())
-    return Refuse(db_path, "the table has secondary indexes but no key to match their entries to its rows");
+    return Refuse(db_path_, "the table has secondary indexes but no key to match their entries to its rows");
   for (const auto& [number, p] : pairs) {
-    if (p.first.empty()) return Refuse(db_path, p.second + " is an index without its data file (.Xnn/.XGn)");
-    if (p.second.empty()) return Refuse(db_path, p.first + " is an index data file without its index (.Ynn/.YGn)");
-    PX_RETURN_IF_ERROR(e->OpenSecondary(dir, p.first, p.second));
+    if (p.first.empty()) return Refuse(db_path_, p.second + " is an index without its data file (.Xnn/.XGn)");
+    if (p.second.empty()) return Refuse(db_path_, p.first + " is an index data file without its index (.Ynn/.YGn)");
+    PX_RETURN_IF_ERROR(OpenSecondary(dir_, p.first, p.second));
   }
 
-  bool px_exact = false;
-  if (h.keyed() && !e->px_name_.empty()) {
-    std::string path = JoinPath(dir, e->px_name_), why;
-    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kExclusive, &e->px_file_));
+  if (h.keyed() && !px_name_.empty()) {
+    std::string path = JoinPath(dir_, px_name_), why;
+    PX_RETURN_IF_ERROR(fs_->Open(path, OpenMode::kExclusive, &px_file_));
     std::vector<uint8_t> bytes;
-    PX_RETURN_IF_ERROR(ReadWhole(e->px_file_.get(), &bytes));
-    e->px_.Init(e->px_file_.get(), path, e->px_name_, FileType::kPrimaryIndex, std::move(bytes));
-    px_exact = e->px_.Map(e->db_, &why);
+    PX_RETURN_IF_ERROR(ReadWhole(px_file_.get(), &bytes));
+    px_.Init(px_file_.get(), path, px_name_, FileType::kPrimaryIndex, std::move(bytes));
+    px_exact_ = px_.Map(db_, &why);
   }
-  PX_RETURN_IF_ERROR(e->MapSecondaryRows());
+  return MapSecondaryRows();
+}
 
-  // Everything checks; only now is anything written. An index that is
-  // missing or not exact is rebuilt from its data file before any change.
+// Everything checks; only now is anything written. An index that is
+// missing or not exact is rebuilt from its data file before any change.
+Status TableEditor::MakeIndexesExact(const TableHeader& h) {
   bool px_created = false;
-  if (h.keyed() && e->px_name_.empty()) {
-    e->px_name_ = e->db_name_.substr(0, e->db_name_.rfind('.')) + ".PX";
-    std::string path = JoinPath(dir, e->px_name_);
-    PX_RETURN_IF_ERROR(fs->Open(path, OpenMode::kCreate, &e->px_file_));
-    e->px_.Init(e->px_file_.get(), path, e->px_name_, FileType::kPrimaryIndex, {});
+  if (h.keyed() && px_name_.empty()) {
+    px_name_ = db_name_.substr(0, db_name_.rfind('.')) + ".PX";
+    std::string path = JoinPath(dir_, px_name_);
+    PX_RETURN_IF_ERROR(fs_->Open(path, OpenMode::kCreate, &px_file_));
+    px_.Init(px_file_.get(), path, px_name_, FileType::kPrimaryIndex, {});
     px_created = true;
   }
-  if (h.keyed() && !px_exact) PX_RETURN_IF_ERROR(e->px_.Rebuild(e->db_));
-  if (px_created) PX_RETURN_IF_ERROR(fs->SyncDir(dir));
-  for (auto& s : e->secondary_)
+  if (h.keyed() && !px_exact_) PX_RETURN_IF_ERROR(px_.Rebuild(db_));
+  if (px_created) PX_RETURN_IF_ERROR(fs_->SyncDir(dir_));
+  for (auto& s : secondary_)
     if (!s->y_exact) PX_RETURN_IF_ERROR(s->y.Rebuild(s->x));
-
-  std::string jpath = JournalPath(db_path);
-  st = fs->Open(jpath, OpenMode::kCreate, &e->journal_);
-  if (!st.ok()) return st;
-  // The journal's entry in the folder is on disk before it protects anything.
-  PX_RETURN_IF_ERROR(fs->SyncDir(dir));
-  *out = std::move(e);
   return Status::OK();
+}
+
+Status TableEditor::OpenJournal() {
+  PX_RETURN_IF_ERROR(fs_->Open(JournalPath(db_path_), OpenMode::kCreate, &journal_));
+  // The journal's entry in the folder is on disk before it protects anything.
+  return fs_->SyncDir(dir_);
 }
 
 // Opens and checks one secondary index: its data file must be the kind of
@@ -380,7 +338,7 @@ Status TableEditor::MapSecondaryRows() {
       if (s.x.count(b) == 0) continue;
       PX_RETURN_IF_ERROR(s.x.Block(b, &block));
       for (uint32_t slot = 0; slot < s.x.count(b); ++slot) {
-        const uint8_t* key = block + 6 + size_t(slot) * rs + s.key_at;
+        const uint8_t* key = block + kBlockHeaderSize + size_t(slot) * rs + s.key_at;
         auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
         uint32_t row = 0;
         if (it != row_of_key_.end()) {
@@ -406,7 +364,7 @@ Status TableEditor::MapSecondaryRows() {
     if (db_.count(b) == 0) continue;
     PX_RETURN_IF_ERROR(db_.Block(b, &block));
     for (uint32_t slot = 0; slot < db_.count(b); ++slot) {
-      const uint8_t* key = block + 6 + size_t(slot) * rs;
+      const uint8_t* key = block + kBlockHeaderSize + size_t(slot) * rs;
       auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(key), ks));
       if (it == row_of_key_.end() || seen[it->second])
         return Refuse(db_path_, "its secondary indexes do not list the same rows as the table");
@@ -454,7 +412,7 @@ Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view
       PX_RETURN_IF_ERROR(s.x.Image(b, change, &blk));
       size_t found = 0;
       for (uint32_t slot = 0; slot < s.x.count(b); ++slot) {
-        uint8_t* rec = blk->data() + 6 + size_t(slot) * rs;
+        uint8_t* rec = blk->data() + kBlockHeaderSize + size_t(slot) * rs;
         std::string_view key(reinterpret_cast<const char*>(rec + s.key_at), ks);
         if (std::binary_search(list.begin(), list.end(), key)) {
           visit(b, slot, rec);
@@ -478,7 +436,7 @@ Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view
     std::vector<uint8_t>* blk = nullptr;
     PX_RETURN_IF_ERROR(s.x.Image(x_head, change, &blk));
     for (uint32_t slot = 0; slot < s.x.count(x_head); ++slot) {
-      const uint8_t* rec = blk->data() + 6 + size_t(slot) * rs;
+      const uint8_t* rec = blk->data() + kBlockHeaderSize + size_t(slot) * rs;
       auto it = row_of_key_.find(std::string_view(reinterpret_cast<const char*>(rec + s.key_at), ks));
       if (it == row_of_key_.end()) return lost("an entry for a row the table does not have");
       entry_block_[size_t(it->second) * k + i] = x_head;
@@ -491,7 +449,7 @@ Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view
     const std::vector<uint8_t>& dblk = db_change.blocks.at(head);
     std::vector<std::string_view> moved;
     for (uint32_t slot = 0; slot < db_.count(head); ++slot)
-      moved.emplace_back(reinterpret_cast<const char*>(dblk.data() + 6 + size_t(slot) * db_.header().record_size), ks);
+      moved.emplace_back(reinterpret_cast<const char*>(dblk.data() + kBlockHeaderSize + size_t(slot) * db_.header().record_size), ks);
     Groups g;
     PX_RETURN_IF_ERROR(group(moved, &g));
     PX_RETURN_IF_ERROR(
@@ -503,7 +461,6 @@ Status TableEditor::DeleteSecondary(size_t i, const std::vector<std::string_view
 Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
   if (state_ != State::kReady)
     return Status::Error(ErrorCode::kIoError, "an earlier change failed; reopen the table").With(db_path_);
-  const TableHeader& h = db_.header();
   const RowPos first = victims.empty() ? RowPos{} : victims[0];
   std::sort(victims.begin(), victims.end());
   victims.erase(std::unique(victims.begin(), victims.end()), victims.end());
@@ -517,35 +474,12 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
   // editor takes no further deletion (what it gathered before stays whole,
   // unless the deletion had taken blocks from it already).
   state_ = State::kStale;
-  RecordChain::Change dbc;
-  std::vector<std::string_view> keys;
-  std::vector<RecordChain::Change> xc(secondary_.size());
-  // The table's key of every victim, taken before the records go: the
-  // secondary indexes find their entries by it.
-  std::string victim_keys;
-  Status planned = [&]() -> Status {
-    PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
-    const uint16_t ks = db_.key_size();
-    if (!secondary_.empty()) {
-      victim_keys.reserve(victims.size() * ks);
-      for (const RowPos& v : victims) {
-        std::vector<uint8_t>* blk = nullptr;
-        PX_RETURN_IF_ERROR(db_.Image(v.block, &dbc, &blk));
-        victim_keys.append(reinterpret_cast<const char*>(blk->data() + 6 + size_t(v.slot) * h.record_size), ks);
-      }
-    }
-    PX_RETURN_IF_ERROR(db_.Remove(victims, &dbc));
-    if (h.keyed()) PX_RETURN_IF_ERROR(px_.Update(db_, dbc));
-    for (size_t v = 0; v < victim_keys.size(); v += ks) keys.push_back(std::string_view(victim_keys).substr(v, ks));
-    for (size_t i = 0; i < secondary_.size(); ++i) {
-      PX_RETURN_IF_ERROR(DeleteSecondary(i, keys, dbc, &xc[i]));
-      PX_RETURN_IF_ERROR(secondary_[i]->y.Update(secondary_[i]->x, xc[i]));
-    }
-    return Status::OK();
-  }();
+  Planned plan;
+  plan.xc.resize(secondary_.size());
+  Status planned = PlanDeletion(victims, &plan);
   if (!planned.ok()) {
-    bool took = dbc.took_staged;
-    for (const auto& c : xc) took = took || c.took_staged;
+    bool took = plan.dbc.took_staged;
+    for (const auto& c : plan.xc) took = took || c.took_staged;
     if (took) {
       state_ = State::kBroken;
       failure_ = Status(planned).With("the last " + std::to_string(group_rows_) + " deletions were not written");
@@ -553,49 +487,85 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
     return planned;
   }
   changed_.clear();
-  for (const auto& [b, unused] : dbc.blocks) changed_.push_back(b);
+  for (const auto& [b, unused] : plan.dbc.blocks) changed_.push_back(b);
+  if (after != nullptr) WhereAfter(first, plan.dbc, after);
+  PX_RETURN_IF_ERROR(StageDeletion(&plan));
+  group_rows_ += static_cast<uint32_t>(victims.size());
+  AddPendingGroup(this);
+  state_ = State::kReady;
+  failure_ = Status::OK();
+  return Status::OK();
+}
 
-  // Where a walk on the first victim goes on (exact for a single victim).
-  const uint16_t first_block = h.first_block;
-  if (after != nullptr) {
-    *after = AfterDelete();
-    after->moved_into_head = dbc.moved_from;
-    uint16_t b = first.block;
-    uint16_t nb = 0;
-    if (dbc.moved_from != 0 && (b == first_block || b == dbc.moved_from)) {
-      uint32_t slot = b == dbc.moved_from ? first.slot : 0;
-      if (slot < db_.count(first_block)) {
-        after->has_next = true;
-        after->next = RowPos{first_block, slot};
-      } else {
-        nb = db_.next(first_block);
-      }
-    } else if (db_.in_chain(b)) {
-      if (first.slot < db_.count(b)) {
-        after->has_next = true;
-        after->next = RowPos{b, first.slot};
-      } else {
-        nb = db_.next(b);
-      }
-    } else if (db_.in_chain(db_.prev(b))) {
-      nb = db_.next(db_.prev(b));
-    }
-    if (!after->has_next && nb != 0 && db_.count(nb) > 0) {
-      after->has_next = true;
-      after->next = RowPos{nb, 0};
-    }
-    if (!after->has_next && dbc.records > 0) {
-      after->has_prev = true;
-      after->prev = RowPos{dbc.last_block, static_cast<uint32_t>(db_.count(dbc.last_block) - 1)};
+// Plans the removal of `victims` from the data file and every index, in
+// memory: the secondary indexes find their entries by the table's key of
+// every victim, taken before the records go.
+Status TableEditor::PlanDeletion(const std::vector<RowPos>& victims, Planned* plan) {
+  const TableHeader& h = db_.header();
+  PX_RETURN_IF_ERROR(db_.Approach(victims.back().block));
+  const uint16_t ks = db_.key_size();
+  if (!secondary_.empty()) {
+    plan->victim_keys.reserve(victims.size() * ks);
+    for (const RowPos& v : victims) {
+      std::vector<uint8_t>* blk = nullptr;
+      PX_RETURN_IF_ERROR(db_.Image(v.block, &plan->dbc, &blk));
+      plan->victim_keys.append(
+          reinterpret_cast<const char*>(blk->data() + kBlockHeaderSize + size_t(v.slot) * h.record_size), ks);
     }
   }
+  PX_RETURN_IF_ERROR(db_.Remove(victims, &plan->dbc));
+  if (h.keyed()) PX_RETURN_IF_ERROR(px_.Update(db_, plan->dbc));
+  const std::string_view all(plan->victim_keys);
+  for (size_t v = 0; v < all.size(); v += ks) plan->keys.push_back(all.substr(v, ks));
+  for (size_t i = 0; i < secondary_.size(); ++i) {
+    PX_RETURN_IF_ERROR(DeleteSecondary(i, plan->keys, plan->dbc, &plan->xc[i]));
+    PX_RETURN_IF_ERROR(secondary_[i]->y.Update(secondary_[i]->x, plan->xc[i]));
+  }
+  return Status::OK();
+}
 
-  // Planned whole: it joins the group. An index that fails to take its
-  // part leaves a group that cannot be written whole.
-  db_.Stage(std::move(dbc));
-  Status staged = h.keyed() ? px_.Stage(db_) : Status::OK();
+// Where a walk on the first victim goes on (exact for a single victim).
+void TableEditor::WhereAfter(RowPos first, const RecordChain::Change& dbc, AfterDelete* after) const {
+  const uint16_t first_block = db_.header().first_block;
+  *after = AfterDelete();
+  after->moved_into_head = dbc.moved_from;
+  uint16_t b = first.block;
+  uint16_t nb = 0;
+  if (dbc.moved_from != 0 && (b == first_block || b == dbc.moved_from)) {
+    uint32_t slot = b == dbc.moved_from ? first.slot : 0;
+    if (slot < db_.count(first_block)) {
+      after->has_next = true;
+      after->next = RowPos{first_block, slot};
+    } else {
+      nb = db_.next(first_block);
+    }
+  } else if (db_.in_chain(b)) {
+    if (first.slot < db_.count(b)) {
+      after->has_next = true;
+      after->next = RowPos{b, first.slot};
+    } else {
+      nb = db_.next(b);
+    }
+  } else if (db_.in_chain(db_.prev(b))) {
+    nb = db_.next(db_.prev(b));
+  }
+  if (!after->has_next && nb != 0 && db_.count(nb) > 0) {
+    after->has_next = true;
+    after->next = RowPos{nb, 0};
+  }
+  if (!after->has_next && dbc.records > 0) {
+    after->has_prev = true;
+    after->prev = RowPos{dbc.last_block, static_cast<uint32_t>(db_.count(dbc.last_block) - 1)};
+  }
+}
+
+// Planned whole: the deletion joins the group. An index that fails to take
+// its part leaves a group that cannot be written whole.
+Status TableEditor::StageDeletion(Planned* plan) {
+  db_.Stage(std::move(plan->dbc));
+  Status staged = db_.header().keyed() ? px_.Stage(db_) : Status::OK();
   for (size_t i = 0; i < secondary_.size() && staged.ok(); ++i) {
-    secondary_[i]->x.Stage(std::move(xc[i]));
+    secondary_[i]->x.Stage(std::move(plan->xc[i]));
     staged = secondary_[i]->y.Stage(secondary_[i]->x);
   }
   if (!staged.ok()) {
@@ -604,11 +574,7 @@ Status TableEditor::Delete(std::vector<RowPos> victims, AfterDelete* after) {
     return staged;
   }
   // The deleted rows' keys stay in key_bytes_, unused.
-  for (std::string_view key : keys) row_of_key_.erase(key);
-  group_rows_ += static_cast<uint32_t>(victims.size());
-  Register(this);
-  state_ = State::kReady;
-  failure_ = Status::OK();
+  for (std::string_view key : plan->keys) row_of_key_.erase(key);
   return Status::OK();
 }
 
@@ -632,7 +598,7 @@ Status TableEditor::Flush() {
   bool any = db_.staged() || (keyed && px_.staged());
   for (const auto& s : secondary_) any = any || s->x.staged() || s->y.staged();
   if (!any) {
-    Unregister(this);
+    RemovePendingGroup(this);
     group_rows_ = 0;
     return Status::OK();
   }
@@ -660,7 +626,7 @@ Status TableEditor::Flush() {
   for (FileWrite& w : headers) writes.push_back(std::move(w));
   for (FileWrite& w : table_header) writes.push_back(std::move(w));
 
-  Unregister(this);
+  RemovePendingGroup(this);
   Status st = ApplyChange(journal_.get(), files, writes, truncate, &journal_buffer_);
   if (!st.ok()) {
     state_ = State::kBroken;

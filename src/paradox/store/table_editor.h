@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,7 +13,9 @@
 
 #include "paradox/file.h"
 #include "paradox/format/header.h"
+#include "paradox/store/pending_groups.h"
 #include "paradox/store/record_chain.h"
+#include "paradox/store/table_files.h"
 #include "paradox/table.h"
 #include "paradox/status.h"
 
@@ -30,7 +33,7 @@ struct AfterDelete {
   uint16_t moved_into_head = 0;
 };
 
-class TableEditor {
+class TableEditor : public PendingGroup {
  public:
   // Takes the table at `db_path` for changing. Undoes a change that was cut
   // short, fails with kTableBusy when another program has the table or
@@ -47,7 +50,7 @@ class TableEditor {
 
   TableEditor(const TableEditor&) = delete;
   TableEditor& operator=(const TableEditor&) = delete;
-  ~TableEditor();
+  ~TableEditor() override;
 
   const TableHeader& header() const { return db_.header(); }
   // The data file as it stands, the gathered group included (a read-only
@@ -81,6 +84,8 @@ class TableEditor {
     const uint8_t* p = nullptr;
     return db_.Block(b, &p).ok() ? p : nullptr;
   }
+  // PendingGroup: Flush, its error kept for failure().
+  void WriteGroup() override { (void)Flush(); }
   // Called after each group is written (by Flush or by FlushPendingGroups).
   void OnFlushed(std::function<void()> call) { on_flushed_ = std::move(call); }
   // Rows deleted in the gathered group, and the bytes of blocks it writes.
@@ -127,15 +132,36 @@ class TableEditor {
   enum class State { kReady, kStale, kBroken };
   class GroupView;
 
+  // Secondary index files by number ("02", "g0"): (.Xnn, .Ynn).
+  using Pairs = std::map<std::string, std::pair<std::string, std::string>>;
+
   TableEditor();
+  // The steps of Open, in their order.
+  Status TakeTable(std::vector<TableFileName>* files);
+  Status ReadTableHeader(TableHeader* h, std::vector<uint8_t>* head);
+  Status OpenOtherFiles(const std::vector<TableFileName>& files, Pairs* pairs);
+  Status LoadChains(const TableHeader& h, const std::vector<uint8_t>& head, const Pairs& pairs);
+  Status MakeIndexesExact(const TableHeader& h);
+  Status OpenJournal();
   Status OpenSecondary(const std::string& dir, const std::string& x_name, const std::string& y_name);
   Status MapSecondaryRows();
+  // A deletion as Delete plans it, before it joins the group.
+  struct Planned {
+    RecordChain::Change dbc;
+    std::vector<RecordChain::Change> xc;  // per secondary index
+    std::string victim_keys;              // the table's key of every victim
+    std::vector<std::string_view> keys;   // into victim_keys
+  };
+  Status PlanDeletion(const std::vector<RowPos>& victims, Planned* plan);
+  void WhereAfter(RowPos first, const RecordChain::Change& dbc, AfterDelete* after) const;
+  Status StageDeletion(Planned* plan);
   Status DeleteSecondary(size_t i, const std::vector<std::string_view>& keys, const RecordChain::Change& db_change,
                          RecordChain::Change* change);
 
   FileSystem* fs_ = nullptr;
   std::string db_path_;
-  std::string db_name_, px_name_;
+  std::string dir_, db_name_, px_name_;
+  bool px_exact_ = false;  // the .PX found matches the table
   std::unique_ptr<File> db_file_, px_file_, mb_, journal_;
   std::vector<std::unique_ptr<File>> held_;  // other files of the table, held only
   // Lengths of the files a change writes, as the editor left them.
@@ -158,32 +184,6 @@ class TableEditor {
   std::function<void()> on_flushed_;
 };
 
-// Writes the groups every editor of this process has gathered: called
-// before the table is read through another handle (a reader, a checker or
-// another editor), so that what is read is what the data sets show. Errors
-// reach the editors' own users (see TableEditor::failure).
-void FlushPendingGroups();
-
-// Something of this process that keeps a table open between its calls (a
-// deletion walk). Before the table is opened anew in this process it is
-// asked to let the table go: it writes what it gathered and closes its
-// files, to take them again (and find its row afresh) when next used; so
-// the process's own open table is never "another program" to it. A holder
-// lets go only between its own calls.
-class TableHolder {
- public:
-  virtual ~TableHolder() = default;
-  virtual const std::string& held_path() const = 0;
-  virtual void LetGo() = 0;
-};
-void AddTableHolder(TableHolder* holder);
-void RemoveTableHolder(TableHolder* holder);
-
-// Before the table at `db_path` is opened by a reader, an editor or the
-// checker: writes every gathered group (FlushPendingGroups) and asks the
-// holders of that table to let it go.
-void MakeWayFor(const std::string& db_path);
-
 // After the editor took the files of `table` (see Table::ReleaseFiles) and
 // after each deletion it made: reads `table` through the editor's view
 // and, when given, refreshes `cursor`'s copies of the blocks the last
@@ -197,7 +197,7 @@ Status TableEditor::ForEachRecord(Visit visit) {
     const uint8_t* block = nullptr;
     PX_RETURN_IF_ERROR(db_.Block(b, &block));
     for (uint32_t s = 0; s < db_.count(b); ++s)
-      if (!visit(RowPos{b, s}, block + 6 + size_t(s) * db_.header().record_size)) return Status::OK();
+      if (!visit(RowPos{b, s}, block + kBlockHeaderSize + size_t(s) * db_.header().record_size)) return Status::OK();
   }
   return Status::OK();
 }
