@@ -136,6 +136,7 @@ class TableEditor : public PendingGroup {
   using Pairs = std::map<std::string, std::pair<std::string, std::string>>;
 
   TableEditor();
+  static Status Refuse(const std::string& path, const std::string& why);
   // The steps of Open, in their order.
   Status TakeTable(std::vector<TableFileName>* files);
   Status ReadTableHeader(TableHeader* h, std::vector<uint8_t>* head);
