@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/paradox/codepage_tables.cpp: the byte-to-Unicode tables of the
+"""Writes src/paradox/format/codepage_tables.cpp: the byte-to-Unicode tables of the
 code pages the table engine reads, taken from Python's own codecs.
 
 Usage:
@@ -26,7 +26,7 @@ ANSI = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258]
 MULTI = [932, 936, 949, 950]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DEFAULT_OUT = os.path.join(ROOT, "src", "paradox", "codepage_tables.cpp")
+DEFAULT_OUT = os.path.join(ROOT, "src", "paradox", "format", "codepage_tables.cpp")
 
 
 def decode(data, page):

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 #include "paradox/status.h"
 
 namespace paradox {
@@ -31,6 +31,15 @@ struct CompanionFiles {
   std::string validity;                    // .VAL, or empty
   std::vector<std::string> secondary;      // .Xnn/.Ynn/.XGn/.YGn
 };
+
+// The names of the files that belong to the table at `db_path`, as the
+// folder spells them, data file first: the primary index (.PX), blobs
+// (.MB), validity checks (.VAL), secondary indexes (.Xnn/.Ynn/.XGn/.YGn),
+// the view and family files (.TV/.FAM) and the undo journal of a change
+// cut short, or one kept aside, when there is one. Names are matched
+// without regard to ASCII letter case; lock files are not the table's and
+// are left out.
+Status TableFileNames(FileSystem* fs, const std::string& db_path, std::vector<std::string>* names);
 
 class Table {
  public:

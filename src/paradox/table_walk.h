@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/record_chain.h"
+#include "paradox/store/record_chain.h"
 #include "paradox/status.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 
 namespace paradox {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "paradox/field.h"
+#include "paradox/format/field.h"
 #include "paradox/file.h"
-#include "paradox/index_builder.h"
+#include "paradox/format/index_builder.h"
 #include "paradox/status.h"
 
 namespace paradox {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "paradox/bytes.h"
-#include "paradox/field.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/field.h"
 
 namespace paradox {
 

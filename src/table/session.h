@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "paradox/file.h"
+
 namespace dataset {
 
 class TSession {
@@ -25,6 +27,12 @@ class TSession {
   // Shuts the engine down; closing a closed session does nothing.
   void Close();
 
+  // The file system the data sets of this session read and change tables
+  // through: the host's, unless set otherwise (null restores the host's).
+  // Not owned; it must outlive the data sets that use it.
+  paradox::FileSystem* file_system() const { return fs_ != nullptr ? fs_ : paradox::FileSystem::Default(); }
+  void set_file_system(paradox::FileSystem* fs) { fs_ = fs; }
+
   // Called around the engine's start: begin returns whether it changed the
   // cursor, end is called only when it did. The window layer sets these.
   static void SetBusyCursorHooks(std::function<bool()> begin, std::function<void()> end);
@@ -32,6 +40,7 @@ class TSession {
  private:
   std::string name_;
   bool active_ = false;
+  paradox::FileSystem* fs_ = nullptr;
 };
 
 // The session every data set works in; exists from program start.

@@ -31,7 +31,7 @@ void TQuery::InternalOpen() {
   if (st.kind != paradox::Statement::Kind::kSelect)
     Check(paradox::Status::Error(paradox::ErrorCode::kNotSupported, "only a SELECT statement opens a result"));
   std::unique_ptr<paradox::ResultSet> rs;
-  Check(paradox::ResultSet::Run(paradox::FileSystem::Default(), st, &rs));
+  Check(paradox::ResultSet::Run(Session().file_system(), st, &rs));
   result_ = std::move(rs);
   row_ = 0;
   for (size_t i = 0; i < kFetchAhead; ++i) result_->Prefetch(i);
@@ -49,7 +49,7 @@ void TQuery::ExecSQL() {
     Check(paradox::Status::Error(paradox::ErrorCode::kNotSupported, "a SELECT statement is opened, not executed"));
   uint32_t deleted = 0;
   paradox::Status s =
-      paradox::ExecuteDelete(paradox::FileSystem::Default(), st, paradox::Engine::date_format(), &deleted);
+      paradox::ExecuteDelete(Session().file_system(), st, paradox::Engine::date_format(), &deleted);
   rows_affected_ = static_cast<int>(deleted);
   Check(s);
 }

@@ -32,7 +32,7 @@ void TTable::InternalOpen() {
   Session().Open();
   lost_ = 0;
   std::unique_ptr<paradox::TableWalk> w;
-  dataset::Check(paradox::TableWalk::Open(paradox::FileSystem::Default(), table_name_, paradox::GroupBounds(), &w));
+  dataset::Check(paradox::TableWalk::Open(Session().file_system(), table_name_, paradox::GroupBounds(), &w));
   dataset::Check(w->table().CheckTextCodePage());
   walk_ = std::move(w);
   std::vector<int> all;

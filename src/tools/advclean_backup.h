@@ -7,7 +7,7 @@
 
 #include "paradox/file.h"
 #include "paradox/status.h"
-#include "paradox/table_copy.h"
+#include "tools/table_copy.h"
 
 namespace tools {
 

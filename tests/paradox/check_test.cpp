@@ -16,8 +16,8 @@
 
 #include "../support/fixture_files.h"
 #include "../support/text.h"
-#include "paradox/bytes.h"
-#include "paradox/header.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/header.h"
 #include "paradox/table_writer.h"
 #include "table_helpers.h"
 

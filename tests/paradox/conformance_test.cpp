@@ -20,7 +20,7 @@
 #include "../support/text.h"
 #include "paradox/codepage.h"
 #include "paradox/file.h"
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
 

@@ -28,7 +28,7 @@
 #include "paradox/journal.h"
 #include "paradox/sql.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/value.h"
 #include "process_helpers.h"
 #include "table/errors.h"

@@ -27,7 +27,7 @@
 #include "paradox/file.h"
 #include "paradox/sql.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/table_walk.h"
 #include "paradox/value.h"
 

@@ -15,7 +15,7 @@
 #include "paradox/journal.h"
 #include "paradox/sql.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/value.h"
 #include "table_helpers.h"
 

@@ -1,6 +1,6 @@
 // Keyed files whose records break their key order are damage: the checker
 // reports them and the editor refuses them before it writes anything.
-#include "paradox/key_order.h"
+#include "paradox/format/key_order.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "paradox/bytes.h"
+#include "paradox/format/bytes.h"
 #include "paradox/check.h"
 #include "paradox/delete_statement.h"
 #include "paradox/sql.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "../support/fixture_files.h"
 #include "table_helpers.h"
 

@@ -1,4 +1,4 @@
-#include "paradox/literal.h"
+#include "paradox/sql/literal.h"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,7 @@
 #include "paradox/delete_statement.h"
 #include "paradox/journal.h"
 #include "paradox/sql.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/table_walk.h"
 #include "process_helpers.h"
 #include "table_helpers.h"

@@ -1,7 +1,7 @@
 // The safety copy of a table: which files go, byte for byte, into a folder
 // of its own; a table held by another program, a folder that cannot be
 // written and a copy failing at any step leave nothing behind.
-#include "paradox/table_copy.h"
+#include "tools/table_copy.h"
 
 #include <gtest/gtest.h>
 

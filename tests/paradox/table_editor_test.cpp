@@ -1,6 +1,6 @@
 // Deleting rows: where a walk goes on, what the files hold afterwards, and
 // what happens when the table may not or cannot be changed.
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "paradox/check.h"
 #include "paradox/delete_statement.h"
 #include "paradox/sql.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/value.h"
 #include "table_helpers.h"
 

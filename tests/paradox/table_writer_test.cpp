@@ -8,9 +8,9 @@
 #include <tuple>
 #include <vector>
 
-#include "paradox/bytes.h"
-#include "paradox/header.h"
-#include "paradox/index_builder.h"
+#include "paradox/format/bytes.h"
+#include "paradox/format/header.h"
+#include "paradox/format/index_builder.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
 

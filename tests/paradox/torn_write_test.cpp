@@ -12,11 +12,11 @@
 
 #include "paradox/check.h"
 #include "paradox/delete_statement.h"
-#include "paradox/header.h"
+#include "paradox/format/header.h"
 #include "paradox/journal.h"
 #include "paradox/sql.h"
 #include "paradox/table.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
 #include "table_helpers.h"

@@ -21,7 +21,7 @@
 #include "app/engine.h"
 #include "paradox/check.h"
 #include "paradox/file.h"
-#include "paradox/table_editor.h"
+#include "paradox/store/table_editor.h"
 #include "table/ttable.h"
 #include "tools/advclean_console.h"
 #include "tools/sample_data.h"

@@ -1,0 +1,599 @@
+#include "paradox/store/record_chain.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "paradox/format/bytes.h"
+#include "paradox/format/index_builder.h"
+
+namespace paradox {
+
+namespace {
+// Bytes of neighbouring blocks read and kept together (see Block): as
+// many as a purge gathers into one change.
+constexpr size_t kWindowBytes = 8u << 20;
+constexpr size_t kMinWindowBytes = 256u << 10;
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// RecordChain
+
+Status RecordChain::Load(File* file, const std::string& path, const TableHeader& h,
+                         const std::vector<uint8_t>& header_bytes) {
+  file_ = file;
+  path_ = path;
+  header_ = h;
+  header_bytes_ = header_bytes;
+  disk_header_.assign(header_bytes.begin(), header_bytes.begin() + std::min<size_t>(header_bytes.size(), hdr::kFixedEnd));
+  staged_.clear();
+  size_t nb = h.file_blocks + 1u;
+  next_.assign(nb, 0);
+  prev_.assign(nb, 0);
+  count_.assign(nb, 0);
+  in_chain_.assign(nb, 0);
+  key_size_ = 0;
+  for (uint16_t i = 0; i < h.primary_key_fields; ++i) key_size_ = static_cast<uint16_t>(key_size_ + h.fields[i].size);
+  first_keys_.assign(nb * key_size_, 0);
+
+  // Every block header (and first key) in physical order, the blocks read
+  // in large runs: one call per run costs far less than one per block, even
+  // though the records are read along (and again by whoever walks them).
+  // The buffer is the window's; it holds the file's last run afterwards.
+  const uint32_t per_read = WindowBlocks();
+  std::vector<int16_t> add(nb, 0);
+  window_blocks_ = 0;
+  for (uint32_t b = 1; b <= h.file_blocks; b += per_read) {
+    const uint32_t n = std::min<uint32_t>(per_read, h.file_blocks - b + 1);
+    const size_t bytes = size_t(n) * h.block_size;
+    if (window_.size() < bytes) window_.resize(bytes);
+    size_t got = 0;
+    PX_RETURN_IF_ERROR(file_->Read(BlockOffset(static_cast<uint16_t>(b)), bytes, window_.data(), &got));
+    // Blocks past the file's end read as zeros, as a short last block ends.
+    std::fill(window_.begin() + std::ptrdiff_t(got), window_.begin() + std::ptrdiff_t(bytes), 0);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint8_t* p = window_.data() + size_t(i) * h.block_size;
+      next_[b + i] = LoadLE16(p);
+      prev_[b + i] = LoadLE16(p + 2);
+      add[b + i] = static_cast<int16_t>(LoadLE16(p + 4));
+      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(b + i) * key_size_], p + kBlockHeaderSize, key_size_);
+    }
+    window_first_ = b;
+    window_blocks_ = static_cast<uint32_t>((got + h.block_size - 1) / h.block_size);
+  }
+
+  uint64_t file_size = 0;
+  PX_RETURN_IF_ERROR(file_->Size(&file_size));
+  auto corrupt = [&](const std::string& why) { return Status::Error(ErrorCode::kCorruptBlock, why).With(path_); };
+  uint64_t records = 0;
+  uint32_t steps = 0;
+  uint16_t last = 0;
+  const int32_t rs = h.record_size;
+  for (uint16_t b = h.first_block; b != 0; b = next_[b]) {
+    if (b > h.file_blocks) return corrupt("block number out of range");
+    if (in_chain_[b]) return corrupt("the block chain loops");
+    if (++steps > h.used_blocks) return corrupt("the block chain is longer than the header says");
+    in_chain_[b] = 1;
+    if (prev_[b] != last) return corrupt("block " + std::to_string(b) + " does not point back to the block before it");
+    int32_t a = add[b];
+    if (a != -rs && (a < 0 || a % rs != 0 || uint32_t(a / rs + 1) > h.block_capacity()))
+      return corrupt("block " + std::to_string(b) + " has an impossible record count");
+    count_[b] = static_cast<uint16_t>(a / rs + 1);
+    // A stored-short last block may end early, but not inside its records.
+    if (BlockOffset(b) + kBlockHeaderSize + uint64_t{count_[b]} * uint64_t(rs) > file_size)
+      return corrupt("block " + std::to_string(b) + " ends inside its records");
+    records += count_[b];
+    last = b;
+  }
+  if (records != h.num_records) return corrupt("the block chain does not hold the records the header counts");
+  if (steps != h.used_blocks || last != h.last_block) return corrupt("the block chain does not match the header");
+  return Status::OK();
+}
+
+Status RecordChain::ReadBlock(uint16_t b, std::vector<uint8_t>* out) const {
+  out->assign(header_.block_size, 0);
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(file_->Read(BlockOffset(b), out->size(), out->data(), &got));
+  if (got == 0)
+    return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
+        .With(path_);
+  return Status::OK();
+}
+
+void RecordChain::Overlay(uint64_t offset, size_t n, uint8_t* out) const {
+  const uint64_t end = offset + n;
+  if (offset < disk_header_.size()) {
+    const size_t upto = static_cast<size_t>(std::min<uint64_t>(end, disk_header_.size()));
+    std::memcpy(out, header_bytes_.data() + offset, upto - offset);
+  }
+  const uint32_t bs = header_.block_size;
+  if (staged_.empty() || end <= header_.header_size) return;
+  const uint64_t from = offset <= header_.header_size ? 0 : (offset - header_.header_size) / bs;
+  for (auto it = staged_.lower_bound(static_cast<uint16_t>(std::min<uint64_t>(from + 1, 0xFFFF))); it != staged_.end();
+       ++it) {
+    const uint64_t at = BlockOffset(it->first);
+    if (at >= end) break;
+    const uint64_t lo = std::max(at, offset), hi = std::min(at + bs, end);
+    if (lo < hi && !it->second.now.empty()) std::memcpy(out + (lo - offset), it->second.now.data() + (lo - at), hi - lo);
+  }
+}
+
+Status RecordChain::Block(uint16_t b, const uint8_t** out) const {
+  if (const uint8_t* kept = Kept(b)) {
+    *out = kept;
+    return Status::OK();
+  }
+  const uint32_t bs = header_.block_size;
+  // The window reads ahead along the file where the block asked for
+  // follows the window (a chain in file order, as a table written in key
+  // order has it); a block elsewhere is read alone, so that a chain
+  // scattered over the file is not read many times over.
+  KeepWindowedBytes();
+  const bool follows = window_blocks_ > 0 && b == window_first_ + window_blocks_;
+  window_blocks_ = 0;
+  if (b == 0 || b > header_.file_blocks)
+    return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
+        .With(path_);
+  const uint32_t most = WindowBlocks();
+  const uint32_t n = std::min<uint32_t>(follows ? most : 1, header_.file_blocks - b + 1u);
+  if (window_.size() < size_t(n) * bs) window_.resize(size_t(n) * bs);
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(file_->Read(BlockOffset(b), size_t(n) * bs, window_.data(), &got));
+  if (got == 0)
+    return Status::Error(ErrorCode::kCorruptBlock, "block " + std::to_string(b) + " lies past the end of the file")
+        .With(path_);
+  // A short last block reads as zeros at its end.
+  std::fill(window_.begin() + std::ptrdiff_t(got), window_.begin() + std::ptrdiff_t(size_t(n) * bs), 0);
+  window_first_ = b;
+  window_blocks_ = static_cast<uint32_t>((got + bs - 1) / bs);
+  *out = window_.data();
+  return Status::OK();
+}
+
+uint32_t RecordChain::WindowBlocks() const {
+  // Small files get a small window: it never holds more than a sixteenth.
+  const size_t bytes = std::clamp<size_t>(size_t(header_.file_blocks) * header_.block_size / 16, kMinWindowBytes,
+                                          kWindowBytes);
+  return std::max<uint32_t>(1, uint32_t(bytes / header_.block_size));
+}
+
+void RecordChain::KeepWindowedBytes() const {
+  for (auto& [b, st] : staged_) {
+    if (!st.was_in_window) continue;
+    const uint8_t* there = InWindow(b);
+    st.was = TakeBuffer();
+    st.was.assign(there, there + header_.block_size);
+    st.was_in_window = false;
+  }
+}
+
+Status RecordChain::Approach(uint16_t b) const {
+  if (Kept(b) != nullptr) return Status::OK();
+  const uint8_t* unused = nullptr;
+  return Block(b, &unused);
+}
+
+std::vector<uint8_t> RecordChain::TakeBuffer() const {
+  if (spare_.empty()) return std::vector<uint8_t>();
+  std::vector<uint8_t> v = std::move(spare_.back());
+  spare_.pop_back();
+  return v;
+}
+
+Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out) const {
+  auto it = change->blocks.find(b);
+  if (it == change->blocks.end()) {
+    std::vector<uint8_t> image;
+    auto staged = staged_.find(b);
+    if (staged != staged_.end()) {
+      image = std::move(staged->second.now);
+      change->took_staged = true;
+    } else {
+      // A block outside the window is read alone: moving the window would
+      // drop the bytes that earlier images of the change replace.
+      image = TakeBuffer();
+      if (const uint8_t* now = InWindow(b)) {
+        image.assign(now, now + header_.block_size);
+        change->disk_in_window.push_back(b);
+      } else {
+        PX_RETURN_IF_ERROR(ReadBlock(b, &image));
+        std::vector<uint8_t> disk = TakeBuffer();
+        disk.assign(image.begin(), image.end());
+        change->disk.emplace(b, std::move(disk));
+      }
+    }
+    it = change->blocks.emplace(b, std::move(image)).first;
+  }
+  *out = &it->second;
+  return Status::OK();
+}
+
+Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
+  const TableHeader& h = header_;
+  const uint32_t rs = h.record_size;
+  Change& c = *change;
+  auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
+    StoreLE16(&blk[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
+    // Nothing of a deleted record stays behind the ones kept.
+    std::fill(blk.begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk.end(), 0);
+  };
+  uint16_t first_block = h.first_block;
+  c.last_block = h.last_block;
+  c.free_head = h.first_free_block;
+  c.used = h.used_blocks;
+  std::vector<uint16_t> emptied;
+
+  // Within each block the records kept close up, in their order.
+  for (size_t i = 0; i < victims.size();) {
+    uint16_t b = victims[i].block;
+    std::vector<uint8_t>* blk = nullptr;
+    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
+    uint32_t n = count_[b], kept = 0;
+    c.old_count.push_back(static_cast<uint16_t>(n));
+    size_t j = i;
+    for (uint32_t s = 0; s < n; ++s) {
+      if (j < victims.size() && victims[j].block == b && victims[j].slot == s) {
+        ++j;
+        continue;
+      }
+      if (kept != s) std::memmove(&(*blk)[kBlockHeaderSize + kept * rs], &(*blk)[kBlockHeaderSize + s * rs], rs);
+      ++kept;
+    }
+    if (j < victims.size() && victims[j].block == b)
+      return Status::Error(ErrorCode::kNotFound, "no record at a position to delete in block " + std::to_string(b))
+          .With(path_);
+    i = j;
+    count_[b] = static_cast<uint16_t>(kept);
+    set_count(*blk, kept);
+    if (kept > 0 && key_size_ > 0) std::memcpy(&first_keys_[size_t(b) * key_size_], &(*blk)[kBlockHeaderSize], key_size_);
+    c.touched.push_back(b);
+    if (kept == 0) emptied.push_back(b);
+  }
+
+  // Emptied blocks leave the chain for the free list, the chain's head last:
+  // the head stays the first block and takes over its successor's records.
+  auto free_block = [&](uint16_t b) -> Status {
+    std::vector<uint8_t>* blk = nullptr;
+    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
+    StoreLE16(&(*blk)[0], c.free_head);
+    StoreLE16(&(*blk)[2], 0);
+    set_count(*blk, 0);
+    c.free_head = b;
+    in_chain_[b] = 0;
+    count_[b] = 0;
+    --c.used;
+    return Status::OK();
+  };
+  auto unlink = [&](uint16_t b) -> Status {
+    uint16_t p = prev_[b], n = next_[b];
+    std::vector<uint8_t>* pb = nullptr;
+    PX_RETURN_IF_ERROR(Image(p, &c, &pb));
+    StoreLE16(&(*pb)[0], n);
+    next_[p] = n;
+    if (n != 0) {
+      std::vector<uint8_t>* nb = nullptr;
+      PX_RETURN_IF_ERROR(Image(n, &c, &nb));
+      StoreLE16(&(*nb)[2], p);
+      prev_[n] = p;
+    } else {
+      c.last_block = p;
+    }
+    return Status::OK();
+  };
+  for (uint16_t b : emptied) {
+    if (b == first_block) continue;
+    PX_RETURN_IF_ERROR(unlink(b));
+    PX_RETURN_IF_ERROR(free_block(b));
+    c.structure = true;
+  }
+  if (first_block != 0 && count_[first_block] == 0) {
+    uint16_t n = next_[first_block];
+    if (n != 0) {
+      std::vector<uint8_t>* head = nullptr;
+      std::vector<uint8_t>* src = nullptr;
+      PX_RETURN_IF_ERROR(Image(first_block, &c, &head));
+      PX_RETURN_IF_ERROR(Image(n, &c, &src));
+      std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * rs);
+      count_[first_block] = count_[n];
+      set_count(*head, count_[n]);
+      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
+      c.moved_from = n;
+      PX_RETURN_IF_ERROR(unlink(n));
+      PX_RETURN_IF_ERROR(free_block(n));
+    }
+    c.structure = true;
+  }
+
+  // Header fields that change; everything else stays as found.
+  c.records = h.num_records - static_cast<uint32_t>(victims.size());
+  c.header.assign(header_bytes_.begin(), header_bytes_.begin() + hdr::kFixedEnd);
+  StoreLE32(&c.header[hdr::kNumRecords], c.records);
+  StoreLE16(&c.header[hdr::kUsedBlocks], c.used);
+  StoreLE16(&c.header[hdr::kLastBlock], c.last_block);
+  StoreLE16(&c.header[hdr::kFirstFreeBlock], c.free_head);
+  return Status::OK();
+}
+
+void RecordChain::Stage(Change&& c) {
+  for (auto& [b, image] : c.blocks) {
+    Staged& st = staged_[b];
+    if (st.was.empty() && !st.was_in_window) {
+      auto disk = c.disk.find(b);
+      if (disk != c.disk.end()) st.was = std::move(disk->second);
+      else if (std::find(c.disk_in_window.begin(), c.disk_in_window.end(), b) != c.disk_in_window.end())
+        st.was_in_window = true;
+      else st.was = st.now;
+    }
+    st.now = std::move(image);
+  }
+  std::memcpy(header_bytes_.data(), c.header.data(), c.header.size());
+  header_.num_records = c.records;
+  header_.used_blocks = c.used;
+  header_.last_block = c.last_block;
+  header_.first_free_block = c.free_head;
+}
+
+void RecordChain::AddWrites(int file, std::vector<FileWrite>* blocks, std::vector<FileWrite>* header) const {
+  // Each block with its own header in one write, from the group's images.
+  const uint32_t bs = header_.block_size;
+  for (const auto& [b, st] : staged_) {
+    FileWrite w{file, BlockOffset(b), {}, st.was_in_window ? InWindow(b) : st.was.data()};
+    w.data = st.now.data();
+    w.data_size = bs;
+    blocks->push_back(std::move(w));
+  }
+  if (std::memcmp(header_bytes_.data(), disk_header_.data(), disk_header_.size()) != 0) {
+    FileWrite w{file, 0, {}, disk_header_.data()};
+    w.data = header_bytes_.data();
+    w.data_size = disk_header_.size();
+    header->push_back(std::move(w));
+  }
+}
+
+void RecordChain::Flushed() {
+  for (auto& [b, st] : staged_) {
+    if (uint8_t* kept = InWindow(b)) std::memcpy(kept, st.now.data(), header_.block_size);
+    spare_.push_back(std::move(st.now));
+    if (!st.was_in_window) spare_.push_back(std::move(st.was));
+  }
+  staged_.clear();
+  std::memcpy(disk_header_.data(), header_bytes_.data(), disk_header_.size());
+}
+
+// ---------------------------------------------------------------------------
+// ChainIndex
+
+void ChainIndex::Init(File* file, const std::string& path, const std::string& name, FileType type,
+                      std::vector<uint8_t> bytes) {
+  file_ = file;
+  path_ = path;
+  name_ = name;
+  type_ = type;
+  bytes_ = std::move(bytes);
+  disk_ = bytes_;
+  dirty_.clear();
+  whole_ = false;
+}
+
+uint8_t* ChainIndex::Entry(uint16_t index_block, uint16_t i) {
+  return &bytes_[header_.header_size + size_t(index_block - 1) * header_.block_size + kBlockHeaderSize +
+                 size_t(i) * header_.record_size];
+}
+
+Status ChainIndex::Build(const RecordChain& data, std::vector<uint8_t>* out) const {
+  const TableHeader& dh = data.header();
+  const uint16_t ks = data.key_size();
+  std::vector<IndexEntry> level1;
+  for (uint16_t b = dh.first_block; b != 0; b = data.next(b)) {
+    if (data.count(b) == 0) continue;
+    const uint8_t* k = data.first_key(b);
+    level1.push_back(IndexEntry{std::vector<uint8_t>(k, k + ks), b, data.count(b)});
+  }
+  // The old header serves as the template where it describes these keys;
+  // otherwise a new one is made.
+  std::vector<uint8_t> tpl;
+  TableHeader old;
+  bool usable = !bytes_.empty() && ParseHeader(bytes_, bytes_.size(), &old).ok() && old.file_type == type_ &&
+                old.num_fields == dh.primary_key_fields && old.record_size == ks + 6u;
+  for (uint16_t i = 0; usable && i < old.num_fields; ++i)
+    usable = old.fields[i].type == dh.fields[i].type && old.fields[i].declared == dh.fields[i].declared;
+  if (usable) {
+    tpl.assign(bytes_.begin(), bytes_.begin() + old.header_size);
+  } else {
+    IndexHeaderParams p;
+    p.version = dh.version;
+    p.block_size = dh.block_size;
+    p.sort_order = dh.sort_order;
+    p.table_change_count = data.header_bytes()[hdr::kChangeCount1];
+    p.name = name_;
+    p.key_fields.assign(dh.fields.begin(), dh.fields.begin() + dh.primary_key_fields);
+    PX_RETURN_IF_ERROR(MakePrimaryIndexHeader(p, &tpl));
+  }
+  // Tied to its data file; an exact index already carries this stamp.
+  tpl[hdr::kIndexStamp] = IndexStamp(data.header_bytes()[hdr::kChangeCount1], dh.sort_order);
+  tpl[hdr::kModifiedFlags1] = tpl[hdr::kModifiedFlags2] = tpl[hdr::kIndexUpdateRequired] = 0;
+  tpl[hdr::kFileType] = static_cast<uint8_t>(FileType::kPrimaryIndex);
+  // An emptied file keeps one empty index block, as files the database
+  // software empties do.
+  EmptyIndex empty = dh.first_block != 0 ? EmptyIndex::kOneEmptyBlock : EmptyIndex::kNoBlocks;
+  Status st = BuildPrimaryIndex(tpl, level1, out, empty);
+  if (!st.ok()) return st.With(path_);
+  (*out)[hdr::kFileType] = static_cast<uint8_t>(type_);
+  return Status::OK();
+}
+
+bool ChainIndex::Map(const RecordChain& data, std::string* why) {
+  auto fail = [&](const std::string& w) {
+    *why = w;
+    return false;
+  };
+  const TableHeader& dh = data.header();
+  if (!ParseHeader(bytes_, bytes_.size(), &header_).ok() || header_.file_type != type_)
+    return fail("index header damaged");
+  const TableHeader& ph = header_;
+  if (ph.rebuild_flagged) return fail("index marked out of date");
+  if (bytes_[hdr::kIndexStamp] != IndexStamp(data.header_bytes()[hdr::kChangeCount1], dh.sort_order))
+    return fail("index stamp does not match its data file");
+  if (ph.num_fields != dh.primary_key_fields) return fail("index keys differ from its data file's");
+  for (uint16_t i = 0; i < ph.num_fields; ++i)
+    if (ph.fields[i].type != dh.fields[i].type || ph.fields[i].size != dh.fields[i].size ||
+        ph.fields[i].declared != dh.fields[i].declared)
+      return fail("index keys differ from its data file's");
+  const uint16_t ks = data.key_size();
+  const size_t es = ph.record_size;
+  leaf_of_.assign(dh.file_blocks + 1u, EntryRef{});
+  parent_of_.assign(ph.file_blocks + 1u, EntryRef{});
+  uint16_t expect = dh.first_block;  // next data block an entry must name
+  auto next_data = [&]() {
+    while (expect != 0 && data.count(expect) == 0) expect = data.next(expect);
+  };
+  next_data();
+  if (ph.index_levels == 0) {
+    if (expect != 0) return fail("index is empty but its data file is not");
+    return ph.num_records == 0 ? true : fail("index counts entries it does not have");
+  }
+  std::vector<uint8_t> seen(ph.file_blocks + 1u, 0);
+  uint32_t entries = 0;
+  // Returns false on any mismatch; *key and *total are the block's first key
+  // and the sum of its counts.
+  std::function<bool(uint16_t, int, const uint8_t**, uint32_t*)> walk =
+      [&](uint16_t b, int level, const uint8_t** key, uint32_t* total) -> bool {
+    if (b == 0 || b > ph.file_blocks || seen[b]) return fail("index block out of range or reached twice");
+    seen[b] = 1;
+    size_t at = ph.header_size + size_t(b - 1) * ph.block_size;
+    if (at + ph.block_size > bytes_.size()) return fail("index block past the end of the file");
+    const uint8_t* blk = &bytes_[at];
+    int32_t a = static_cast<int16_t>(LoadLE16(blk + 4));
+    if (a < 0 || a % int32_t(es) != 0 || kBlockHeaderSize + (size_t(a) / es + 1) * es > ph.block_size)
+      return fail("index block with an impossible entry count");
+    uint32_t n = uint32_t(a) / es + 1;
+    entries += n;
+    *total = 0;
+    *key = blk + kBlockHeaderSize;
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint8_t* e = blk + kBlockHeaderSize + i * es;
+      uint16_t child = static_cast<uint16_t>(DecodeFlippedInt(e + ks, 2));
+      uint32_t cnt = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
+      if (e[ks + 4] != 0x80 || e[ks + 5] != 0) return fail("index entry with a bad third word");
+      if (level == 1) {
+        if (child != expect) return fail("index entries do not follow the data chain");
+        if (cnt != data.count(child) || std::memcmp(e, data.first_key(child), ks) != 0)
+          return fail("index entry does not match its data block");
+        leaf_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
+        expect = data.next(expect);
+        next_data();
+      } else {
+        const uint8_t* ck = nullptr;
+        uint32_t ct = 0;
+        if (child == 0 || child > ph.file_blocks) return fail("index block out of range");
+        parent_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
+        if (!walk(child, level - 1, &ck, &ct)) return false;
+        if (ct != cnt || std::memcmp(e, ck, ks) != 0) return fail("index entry does not match the block below it");
+      }
+      *total += cnt;
+    }
+    return true;
+  };
+  const uint8_t* k = nullptr;
+  uint32_t total = 0;
+  if (!walk(ph.index_root, ph.index_levels, &k, &total)) return false;
+  if (expect != 0) return fail("index misses data blocks");
+  if (total != dh.num_records || entries != ph.num_records) return fail("index counts do not add up");
+  return true;
+}
+
+Status ChainIndex::Rebuild(const RecordChain& data) {
+  std::vector<uint8_t> fresh;
+  PX_RETURN_IF_ERROR(Build(data, &fresh));
+  // Stopped at any moment, this leaves the new index whole or an index
+  // whose stamp marks it out of date (rebuilt again at the next open):
+  // the old file's stamp is spoilt first, the new content goes in with a
+  // spoilt stamp, and the right one follows once all of it is on disk.
+  const uint8_t stamp = fresh[hdr::kIndexStamp];
+  const uint8_t stale = static_cast<uint8_t>(stamp == 0 ? 1 : stamp - 1);
+  uint64_t size = 0;
+  PX_RETURN_IF_ERROR(file_->Size(&size));
+  if (size > hdr::kIndexStamp) {
+    PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stale, 1));
+    PX_RETURN_IF_ERROR(file_->Sync());
+  }
+  fresh[hdr::kIndexStamp] = stale;
+  PX_RETURN_IF_ERROR(file_->Write(0, fresh.data(), fresh.size()));
+  PX_RETURN_IF_ERROR(file_->Truncate(fresh.size()));
+  PX_RETURN_IF_ERROR(file_->Sync());
+  PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stamp, 1));
+  PX_RETURN_IF_ERROR(file_->Sync());
+  fresh[hdr::kIndexStamp] = stamp;
+  bytes_ = std::move(fresh);
+  disk_ = bytes_;
+  std::string why;
+  if (!Map(data, &why))
+    return Status::Error(ErrorCode::kCorruptIndex, "rebuilt index does not check: " + why).With(path_);
+  return Status::OK();
+}
+
+Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& change) {
+  rebuilt_ = change.structure;
+  if (change.structure) {
+    // Blocks left the chain: the index is built anew from the new chain.
+    return Build(data, &pending_);
+  }
+  // Counts go down along each block's path to the root; a block's first key
+  // (changed or not) passes up while its entry is the first of its block.
+  for (uint16_t b : change.touched)
+    if (leaf_of_[b].block == 0)
+      return Status::Error(ErrorCode::kCorruptIndex, "no index entry for a changed block").With(path_);
+  const uint16_t ks = data.key_size();
+  for (size_t t = 0; t < change.touched.size(); ++t) {
+    uint16_t b = change.touched[t];
+    int32_t removed = change.old_count[t] - data.count(b);
+    EntryRef r = leaf_of_[b];
+    bool pass_key = true;
+    while (r.block != 0) {
+      auto at = std::lower_bound(dirty_.begin(), dirty_.end(), r.block);
+      if (at == dirty_.end() || *at != r.block) dirty_.insert(at, r.block);
+      uint8_t* e = Entry(r.block, r.index);
+      int32_t c = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
+      EncodeFlippedInt(e + ks + 2, c - removed, 2);
+      if (pass_key) std::memcpy(e, data.first_key(b), ks);
+      pass_key = pass_key && r.index == 0;
+      r = parent_of_[r.block];
+    }
+  }
+  return Status::OK();
+}
+
+Status ChainIndex::Stage(const RecordChain& data) {
+  if (!rebuilt_) return Status::OK();
+  bytes_ = std::move(pending_);
+  pending_.clear();
+  rebuilt_ = false;
+  whole_ = true;
+  dirty_.clear();
+  std::string why;
+  if (!Map(data, &why)) return Status::Error(ErrorCode::kCorruptIndex, why).With(path_);
+  return Status::OK();
+}
+
+void ChainIndex::AddWrites(int file, std::vector<FileWrite>* writes, int64_t* truncate) const {
+  if (whole_) {
+    writes->push_back(FileWrite{file, 0, bytes_, disk_.data()});
+    *truncate = static_cast<int64_t>(bytes_.size());
+    return;
+  }
+  const size_t bs = header_.block_size;
+  for (uint16_t ib : dirty_) {
+    const size_t at = header_.header_size + size_t(ib - 1) * bs;
+    writes->push_back(FileWrite{file, at, std::vector<uint8_t>(bytes_.begin() + std::ptrdiff_t(at),
+                                                               bytes_.begin() + std::ptrdiff_t(at + bs)),
+                                disk_.data() + at});
+  }
+}
+
+void ChainIndex::Flushed() {
+  disk_ = bytes_;
+  dirty_.clear();
+  whole_ = false;
+}
+
+}  // namespace paradox
