@@ -43,10 +43,14 @@ void AppendUtf16(std::u16string* out, char32_t cp) {
 
 }  // namespace
 
+void AppendCp1251(std::u16string* out, std::string_view text) {
+  out->reserve(out->size() + text.size());
+  for (char c : text) out->push_back(Cp1251Char(static_cast<unsigned char>(c)));
+}
+
 std::u16string FromCp1251(std::string_view text) {
   std::u16string out;
-  out.reserve(text.size());
-  for (char c : text) out.push_back(Cp1251Char(static_cast<unsigned char>(c)));
+  AppendCp1251(&out, text);
   return out;
 }
 
