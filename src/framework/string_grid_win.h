@@ -52,7 +52,7 @@ class TStringGrid : public TWinControl {
   void SetOptions(TGridOptions options);
   void SetScrollBars(TScrollStyle style);
 
-  std::u16string_view Cells(int col, int row) const { return texts_.Get(col, row); }
+  std::u16string Cells(int col, int row) const { return texts_.Get(col, row); }
   void SetCells(int col, int row, std::u16string_view text);
   void SetCells(int col, int row, std::string_view cp1251);
   void SetCells(int col, int row, std::u8string_view utf8);

@@ -21,6 +21,7 @@ std::u16string FromUtf8(std::string_view text);
 std::string ToCp1251(std::u16string_view text);
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+void AppendUtf8(std::string* out, std::u16string_view text);
 
 // Whether `caption` underlines `key` ("&N" for N or n; "&&" is a plain "&").
 // Latin and Cyrillic letters match in either case.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace framework {
@@ -74,6 +75,33 @@ TEST(GridTextsTest, ResizingKeepsTheTextsOfTheCellsThatStay) {
   t.Resize(3, 0);
   t.Resize(3, 2);
   EXPECT_EQ(t.Get(0, 0), u"");
+  EXPECT_EQ(t.BytesHeld(), 0u);  // nothing left to keep
+}
+
+// Filling the same rows again and again, as each analysis does, keeps the
+// memory to about what one fill needs; texts of any characters survive.
+TEST(GridTextsTest, RefillsDoNotGrowAndEveryCharacterComesBack) {
+  GridTexts t;
+  t.Resize(20001, 6);
+  const std::u16string name = u"Ролик «Газета» 30 сек \U0001F600 ";
+  size_t after_first = 0;
+  for (int fill = 0; fill < 10; ++fill) {
+    for (int r = 1; r <= 20000; ++r) {
+      const std::u16string position = std::u16string(u"#") + static_cast<char16_t>(u'0' + fill);
+      const std::u16string full = name + static_cast<char16_t>(u'A' + r % 26);
+      t.SetRow(r, Views{position, u"03.01.2011", u"", full});
+    }
+    if (fill == 0) after_first = t.BytesHeld();
+    EXPECT_EQ(t.Get(0, 20000), std::u16string(u"#") + static_cast<char16_t>(u'0' + fill));
+    EXPECT_EQ(t.Get(3, 7), name + u'H');
+    EXPECT_EQ(t.Get(2, 7), u"");
+    EXPECT_EQ(t.Get(5, 7), u"");
+  }
+  EXPECT_LE(t.BytesHeld(), after_first * 3);
+  t.Set(3, 5, u"x");
+  EXPECT_EQ(t.Get(3, 5), u"x");
+  EXPECT_EQ(t.Get(1, 5), u"03.01.2011");
+  EXPECT_EQ(t.Get(3, 6), name + u'G');
 }
 
 }  // namespace
