@@ -136,6 +136,9 @@ bool TStringGrid::HorizontalScrollBarShown() const {
 bool TStringGrid::RowShown(int row) {
   if (row < fixed_rows_) return true;
   if (row < top_row_ || !HandleAllocated()) return false;
+  // A row takes at least its line: one further down than the grid is high
+  // is out of view without asking the system. (A fill asks for each row.)
+  if (row - top_row_ > Height()) return false;
   // Whole rows that fit, and the one cut off at the bottom.
   return row - top_row_ <= CellsThatFit(row_heights_, top_row_, ClientHeight() - FixedHeight(), GridLineWidth());
 }
