@@ -4,8 +4,8 @@
 
 #include "app/engine.h"
 #include "app/grid_routines_win.h"
+#include "app/grid_rows.h"
 #include "app/regional.h"
-#include "cleaning/date_text.h"
 #include "cleaning/texts.h"
 #include "framework/dialogs_win.h"
 #include "framework/text.h"
@@ -234,15 +234,9 @@ LRESULT TQuorren::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
   return TForm::WndProc(message, wparam, lparam);
 }
 
-void TQuorren::FillRow(int row, const cleaning::TBlockRec& rec) {
-  const RegionalFormats& formats = Regional();
-  SG->SetCells(0, row, std::to_string(row));
-  // Dates and times are written in the locale's characters, as UTF-8.
-  SG->SetCells(1, row, framework::FromUtf8(cleaning::FormatDateText(rec.Date, formats.short_date)));
-  SG->SetCells(2, row, framework::FromUtf8(cleaning::FormatTimeText(rec.Time, formats.long_time)));
-  SG->SetCells(3, row, rec.Name.View());
-  SG->SetCells(4, row, std::to_string(rec.Number));
-  SG->SetCells(5, row, std::to_string(rec.Order) + "/" + std::to_string(rec.YearOrder));
+void TQuorren::FillRow(int row, const cleaning::TBlockRec& rec, GridRowTexts& texts) {
+  const GridRowTexts::Texts cells = texts.Make(row, rec);
+  SG->SetRowCells(row, cells);
 }
 
 void TQuorren::ShowList() {
@@ -256,12 +250,17 @@ void TQuorren::ShowList() {
   const int count = list.Count();
   const bool with_progress = count > kGridProgressFrom;
   if (with_progress) ui::ShowProgress(ShowingData(), 0);
+  // The row count decides whether the vertical scroll bar is there. The
+  // bars change once, for the fitted columns: the name column is too wide
+  // for a grid with the vertical bar until it is fitted.
+  SG->BeginUpdate();
   SG->SetRowCount(count + 1);
-  // The row count decides whether the vertical scroll bar is there.
   FitGridColumns(*SG, {0, 0, 0, 100, 0, 0});
+  SG->EndUpdate();
+  GridRowTexts texts(Regional());
   for (int i = 0; i < count; ++i) {
     State.FCurRec = list[i];
-    FillRow(i + 1, *State.FCurRec);
+    FillRow(i + 1, *State.FCurRec, texts);
     if (with_progress && ProgressDue()) ui::ShowProgress(std::string(), static_cast<double>(i) / count * 100);
   }
   ui::ShowProgress(std::string(), -1);

@@ -17,6 +17,8 @@
 
 namespace app {
 
+class GridRowTexts;
+
 class TQuorren : public framework::TForm {
  public:
   explicit TQuorren(framework::TComponent* owner);
@@ -57,7 +59,7 @@ class TQuorren : public framework::TForm {
  private:
   class PassScope;
   void FormCloseQuery(framework::TComponent* Sender, bool& CanClose);
-  void FillRow(int row, const cleaning::TBlockRec& rec);
+  void FillRow(int row, const cleaning::TBlockRec& rec, GridRowTexts& texts);
 
   WindowProgress progress_;
   WindowMessages messages_;

@@ -9,10 +9,6 @@
 
 namespace framework {
 
-namespace {
-const std::u16string kEmpty;
-}
-
 TStringGrid::TStringGrid(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 320, 120);
   SetTabStop(true);
@@ -40,7 +36,7 @@ void TStringGrid::Invalidate() {
 void TStringGrid::SetColCount(int count) {
   if (count < 1) count = 1;
   col_widths_.resize(static_cast<size_t>(count), default_col_width_);
-  for (auto& row : cells_) row.resize(static_cast<size_t>(count));
+  texts_.Resize(RowCount(), count);
   if (fixed_cols_ >= count) fixed_cols_ = count - 1;
   LayoutChanged();
 }
@@ -50,7 +46,7 @@ void TStringGrid::SetRowCount(int count) {
   for (int r = count; r < RowCount(); ++r) rows_extent_ -= row_heights_[static_cast<size_t>(r)] + GridLineWidth();
   if (count > RowCount()) rows_extent_ += (count - RowCount()) * (default_row_height_ + GridLineWidth());
   row_heights_.resize(static_cast<size_t>(count), default_row_height_);
-  cells_.resize(static_cast<size_t>(count), std::vector<std::u16string>(col_widths_.size()));
+  texts_.Resize(count, ColCount());
   if (fixed_rows_ >= count) fixed_rows_ = count - 1;
   row_ = std::clamp(row_, fixed_rows_, count - 1);
   LayoutChanged();
@@ -101,16 +97,15 @@ void TStringGrid::SetScrollBars(TScrollStyle style) {
   LayoutChanged();
 }
 
-const std::u16string& TStringGrid::Cells(int col, int row) const {
-  if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return kEmpty;
-  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
+void TStringGrid::SetCells(int col, int row, std::u16string_view text) {
+  if (texts_.Set(col, row, text)) TextChanged(row);
 }
 
-void TStringGrid::SetCells(int col, int row, std::u16string text) {
-  if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount()) return;
-  auto& cell = cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
-  if (cell == text) return;
-  cell = std::move(text);
+void TStringGrid::SetRowCells(int row, std::span<const std::u16string_view> texts) {
+  if (texts_.SetRow(row, texts)) TextChanged(row);
+}
+
+void TStringGrid::TextChanged(int row) {
   // A fill of many rows asks the system once, and only for rows in view.
   if (!repaint_pending_ && RowShown(row)) Invalidate();
 }
@@ -141,6 +136,9 @@ bool TStringGrid::HorizontalScrollBarShown() const {
 bool TStringGrid::RowShown(int row) {
   if (row < fixed_rows_) return true;
   if (row < top_row_ || !HandleAllocated()) return false;
+  // A row takes at least its line: one further down than the grid is high
+  // is out of view without asking the system. (A fill asks for each row.)
+  if (row - top_row_ > Height()) return false;
   // Whole rows that fit, and the one cut off at the bottom.
   return row - top_row_ <= CellsThatFit(row_heights_, top_row_, ClientHeight() - FixedHeight(), GridLineWidth());
 }
@@ -165,42 +163,86 @@ void TStringGrid::LayoutChanged() {
   Invalidate();
 }
 
-void TStringGrid::UpdateScrollBars() {
+TStringGrid::Layout TStringGrid::PlannedLayout() {
+  Layout layout;
   HWND window = WindowHandle();
-  if (!window || updating_bars_) return;
-  updating_bars_ = true;
   RECT client;
   GetClientRect(window, &client);
   const int bar_w = GetSystemMetrics(SM_CXVSCROLL);
   const int bar_h = GetSystemMetrics(SM_CYHSCROLL);
-  int client_w = client.right + (VerticalScrollBarShown() ? bar_w : 0);
-  int client_h = client.bottom + (HorizontalScrollBarShown() ? bar_h : 0);
-  int content_w = CellsExtent(col_widths_, 0, ColCount(), GridLineWidth());
-  int content_h = rows_extent_;
-  GridScrollBars bars = ScrollBarsNeeded(content_w, content_h, client_w, client_h, bar_w, bar_h);
-  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssHorizontal) bars.vertical = false;
-  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssVertical) bars.horizontal = false;
-  if (bars.vertical != VerticalScrollBarShown()) ShowScrollBar(window, SB_VERT, bars.vertical);
-  if (bars.horizontal != HorizontalScrollBarShown()) ShowScrollBar(window, SB_HORZ, bars.horizontal);
+  // The client area with no bar shown.
+  const int client_w = client.right + (VerticalScrollBarShown() ? bar_w : 0);
+  const int client_h = client.bottom + (HorizontalScrollBarShown() ? bar_h : 0);
+  const int content_w = CellsExtent(col_widths_, 0, ColCount(), GridLineWidth());
+  layout.bars = ScrollBarsNeeded(content_w, rows_extent_, client_w, client_h, bar_w, bar_h);
+  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssHorizontal) layout.bars.vertical = false;
+  if (scroll_bars_ == TScrollStyle::ssNone || scroll_bars_ == TScrollStyle::ssVertical) layout.bars.horizontal = false;
+  layout.client_w = client_w - (layout.bars.vertical ? bar_w : 0);
+  layout.client_h = client_h - (layout.bars.horizontal ? bar_h : 0);
+  return layout;
+}
+
+int TStringGrid::ClientWidth() {
+  if (updating_ > 0 && HandleAllocated()) return PlannedLayout().client_w;
+  return TWinControl::ClientWidth();
+}
+
+int TStringGrid::ClientHeight() {
+  if (updating_ > 0 && HandleAllocated()) return PlannedLayout().client_h;
+  return TWinControl::ClientHeight();
+}
+
+void TStringGrid::BeginUpdate() { ++updating_; }
+
+void TStringGrid::EndUpdate() {
+  if (updating_ == 0 || --updating_ > 0) return;
+  if (layout_pending_) LayoutChanged();
+}
+
+void TStringGrid::UpdateScrollBars() {
+  HWND window = WindowHandle();
+  if (!window || updating_bars_) return;
+  if (updating_ > 0) {
+    layout_pending_ = true;
+    return;
+  }
+  layout_pending_ = false;
+  updating_bars_ = true;
+  const GridScrollBars bars = PlannedLayout().bars;
+  const bool vertical = VerticalScrollBarShown(), horizontal = HorizontalScrollBarShown();
+  // One frame change for both bars where it can: each costs a round of
+  // window messages and a repaint of the frame.
+  if (bars.vertical != vertical && bars.horizontal != horizontal && bars.vertical == bars.horizontal) {
+    ShowScrollBar(window, SB_BOTH, bars.vertical);
+  } else {
+    if (bars.vertical != vertical) ShowScrollBar(window, SB_VERT, bars.vertical);
+    if (bars.horizontal != horizontal) ShowScrollBar(window, SB_HORZ, bars.horizontal);
+  }
 
   int max_top = MaxTopRow();
   top_row_ = std::clamp(top_row_, fixed_rows_, std::max(fixed_rows_, max_top));
   left_offset_ = std::clamp(left_offset_, 0, MaxLeftOffset());
 
-  SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  // A bar is told only what changed: setting it redraws it at once.
   if (bars.vertical) {
-    si.nMax = RowCount() - fixed_rows_ - 1;
-    si.nPage = static_cast<UINT>(RowCount() - max_top);
-    si.nPos = top_row_ - fixed_rows_;
-    SetScrollInfo(window, SB_VERT, &si, TRUE);
+    SetBar(SB_VERT, RowCount() - fixed_rows_ - 1, RowCount() - max_top, top_row_ - fixed_rows_);
   }
   if (bars.horizontal) {
-    si.nMax = CellsExtent(col_widths_, fixed_cols_, ColCount(), GridLineWidth()) - 1;
-    si.nPage = static_cast<UINT>(std::max(1, ClientWidth() - FixedWidth()));
-    si.nPos = left_offset_;
-    SetScrollInfo(window, SB_HORZ, &si, TRUE);
+    SetBar(SB_HORZ, CellsExtent(col_widths_, fixed_cols_, ColCount(), GridLineWidth()) - 1,
+           std::max(1, ClientWidth() - FixedWidth()), left_offset_);
   }
   updating_bars_ = false;
+}
+
+void TStringGrid::SetBar(int bar, int max, int page, int pos) {
+  HWND window = Handle();
+  SCROLLINFO now{sizeof(now), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+  if (GetScrollInfo(window, bar, &now) && now.nMin == 0 && now.nMax == max && now.nPage == static_cast<UINT>(page) &&
+      now.nPos == pos) {
+    return;
+  }
+  SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, max, static_cast<UINT>(page), pos, 0};
+  SetScrollInfo(window, bar, &si, TRUE);
 }
 
 int TStringGrid::RowAt(int y) const {

@@ -3,10 +3,13 @@
 // It shows and selects; it does not edit.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "framework/grid_texts.h"
+#include "framework/string_grid_layout.h"
 #include "framework/win_control_win.h"
 
 namespace framework {
@@ -49,10 +52,12 @@ class TStringGrid : public TWinControl {
   void SetOptions(TGridOptions options);
   void SetScrollBars(TScrollStyle style);
 
-  const std::u16string& Cells(int col, int row) const;
-  void SetCells(int col, int row, std::u16string text);
+  std::u16string Cells(int col, int row) const { return texts_.Get(col, row); }
+  void SetCells(int col, int row, std::u16string_view text);
   void SetCells(int col, int row, std::string_view cp1251);
   void SetCells(int col, int row, std::u8string_view utf8);
+  // The row's first cells get `texts`, the others the empty text.
+  void SetRowCells(int row, std::span<const std::u16string_view> texts);
 
   // The selected row (the first scrolling row at start) and the first
   // scrolling row shown.
@@ -60,6 +65,15 @@ class TStringGrid : public TWinControl {
   void SetRow(int row);
   int TopRow() const { return top_row_; }
   void SetTopRow(int row);
+
+  // Changes between these two take effect on the scroll bars once, at the
+  // end: a grid that grows by many rows and then has its columns fitted
+  // shows the bars of the final layout only. Meanwhile ClientWidth and
+  // ClientHeight give the client area that layout will leave.
+  void BeginUpdate();
+  void EndUpdate();
+  int ClientWidth() override;
+  int ClientHeight() override;
 
   bool VerticalScrollBarShown() const;
   bool HorizontalScrollBarShown() const;
@@ -76,8 +90,16 @@ class TStringGrid : public TWinControl {
   void PaintWindow(TCanvas& canvas) override;
 
  private:
+  struct Layout {
+    GridScrollBars bars;
+    int client_w = 0, client_h = 0;  // the client area those bars leave
+  };
+  // The bars the content needs now, whatever the window shows.
+  Layout PlannedLayout();
   void LayoutChanged();
   void UpdateScrollBars();
+  // Sets a bar's range 0..max, page and position, if they differ.
+  void SetBar(int bar, int max, int page, int pos);
   int FixedHeight() const;
   // True when some of `row` lies in the client area.
   bool RowShown(int row);
@@ -88,11 +110,13 @@ class TStringGrid : public TWinControl {
   void MoveRow(int row);
   void Scroll(int bar, int code);
   void DrawCell(TCanvas& canvas, int col, int row, const TRect& cell, bool fixed);
+  // After a change of row `row`'s texts.
+  void TextChanged(int row);
 
   std::vector<int> col_widths_;
   std::vector<int> row_heights_;
   int rows_extent_ = 0;  // every row's height and grid line, summed
-  std::vector<std::vector<std::u16string>> cells_;  // [row][col]
+  GridTexts texts_;
   int fixed_rows_ = 1;
   int fixed_cols_ = 1;
   int default_col_width_ = 64;
@@ -103,6 +127,8 @@ class TStringGrid : public TWinControl {
   int top_row_ = 1;
   int left_offset_ = 0;  // pixels the scrolling columns are moved left
   bool updating_bars_ = false;
+  int updating_ = 0;             // BeginUpdate calls not yet ended
+  bool layout_pending_ = false;  // the bars wait for EndUpdate
   bool repaint_pending_ = false;  // the whole client is invalid until painted
 };
 

@@ -43,10 +43,14 @@ void AppendUtf16(std::u16string* out, char32_t cp) {
 
 }  // namespace
 
+void AppendCp1251(std::u16string* out, std::string_view text) {
+  out->reserve(out->size() + text.size());
+  for (char c : text) out->push_back(Cp1251Char(static_cast<unsigned char>(c)));
+}
+
 std::u16string FromCp1251(std::string_view text) {
   std::u16string out;
-  out.reserve(text.size());
-  for (char c : text) out.push_back(Cp1251Char(static_cast<unsigned char>(c)));
+  AppendCp1251(&out, text);
   return out;
 }
 
@@ -119,7 +123,13 @@ std::string ToCp1251(std::u16string_view text) {
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
+  AppendUtf8(&out, text);
+  return out;
+}
+
+void AppendUtf8(std::string* out_string, std::u16string_view text) {
+  std::string& out = *out_string;
+  out.reserve(out.size() + text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -145,7 +155,6 @@ std::string ToUtf8(std::u16string_view text) {
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
-  return out;
 }
 
 namespace {

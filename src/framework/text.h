@@ -11,6 +11,8 @@ namespace framework {
 // Windows-1251 bytes to UTF-16. Every byte has a character (0x98, which the
 // code page leaves unassigned, maps to U+0098 as Windows does).
 std::u16string FromCp1251(std::string_view text);
+// The same, appended to `out` (which keeps its storage when reused).
+void AppendCp1251(std::u16string* out, std::string_view text);
 // UTF-8 to UTF-16. Malformed sequences become U+FFFD, one per bad byte.
 std::u16string FromUtf8(std::u8string_view text);
 std::u16string FromUtf8(std::string_view text);
@@ -19,6 +21,7 @@ std::u16string FromUtf8(std::string_view text);
 std::string ToCp1251(std::u16string_view text);
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+void AppendUtf8(std::string* out, std::u16string_view text);
 
 // Whether `caption` underlines `key` ("&N" for N or n; "&&" is a plain "&").
 // Latin and Cyrillic letters match in either case.

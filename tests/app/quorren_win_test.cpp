@@ -58,7 +58,7 @@ class QuorrenTest : public ::testing::Test {
   }
   void Delete() { ClickAt(form->Handle(), 148 + 120, 596 + 14); }
   int DataRows() const { return form->SG->RowCount() - 1; }
-  std::u16string Cell(int col, int row) const { return form->SG->Cells(col, row); }
+  std::u16string Cell(int col, int row) const { return std::u16string(form->SG->Cells(col, row)); }
 
   TQuorren* form = nullptr;
   MessageBoxRecorder boxes;

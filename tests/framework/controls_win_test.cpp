@@ -3,6 +3,9 @@
 // message dialogs, the grid and the edit box.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <stdexcept>
 
 #include "framework/application.h"
@@ -226,6 +229,50 @@ TEST_F(GridTest, VerticalBarOnlyWhenTheRowsOverflow) {
   grid_->SetRowCount(2);
   EXPECT_FALSE(grid_->VerticalScrollBarShown());
   EXPECT_EQ(grid_->ClientWidth(), 533);
+}
+
+LRESULT CALLBACK CountFrameChanges(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                   DWORD_PTR counter) {
+  if (message == WM_NCCALCSIZE && wparam) ++*reinterpret_cast<int*>(counter);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+// Rows and columns changed inside an update give the scroll bars of the
+// final layout, in one change of the frame: the vertical bar the rows
+// need, not the horizontal one the columns needed until they were fitted.
+TEST_F(GridTest, AnUpdateShowsTheBarsOfItsFinalLayoutOnce) {
+  const int widths[] = {49, 62, 54, 254, 41, 67};  // with their lines, the whole client width
+  for (int c = 0; c < 6; ++c) grid_->SetColWidths(c, widths[c]);
+  const int bar_w = GetSystemMetrics(SM_CXVSCROLL), bar_h = GetSystemMetrics(SM_CYHSCROLL);
+  int frame_changes = 0;
+  HWND h = grid_->Handle();
+  ASSERT_TRUE(SetWindowSubclass(h, CountFrameChanges, 1, reinterpret_cast<DWORD_PTR>(&frame_changes)));
+
+  grid_->BeginUpdate();
+  grid_->SetRowCount(1000);
+  EXPECT_FALSE(grid_->VerticalScrollBarShown());
+  // The client area the layout will leave: both bars, with these widths.
+  EXPECT_EQ(grid_->ClientWidth(), 533 - bar_w);
+  EXPECT_EQ(grid_->ClientHeight(), 493 - bar_h);
+  grid_->SetColWidths(3, 254 - bar_w);
+  EXPECT_EQ(grid_->ClientHeight(), 493);
+  grid_->EndUpdate();
+  EXPECT_TRUE(grid_->VerticalScrollBarShown());
+  EXPECT_FALSE(grid_->HorizontalScrollBarShown());
+  EXPECT_EQ(grid_->ClientWidth(), 533 - bar_w);
+  EXPECT_EQ(frame_changes, 1);
+
+  // The same steps without an update show the horizontal bar and take it
+  // away again.
+  grid_->SetRowCount(2);
+  grid_->SetColWidths(3, 254);
+  frame_changes = 0;
+  grid_->SetRowCount(1000);
+  EXPECT_TRUE(grid_->HorizontalScrollBarShown());
+  grid_->SetColWidths(3, 254 - bar_w);
+  EXPECT_FALSE(grid_->HorizontalScrollBarShown());
+  EXPECT_GE(frame_changes, 2);
+  RemoveWindowSubclass(h, CountFrameChanges, 1);
 }
 
 TEST_F(GridTest, CellsKeepTheirTextsAcrossRowCountChanges) {
