@@ -43,12 +43,6 @@ Files All(MemFileSystem* fs) {
   return out;
 }
 
-std::vector<int> Range(int from, int to) {
-  std::vector<int> v;
-  for (int i = from; i <= to; ++i) v.push_back(i);
-  return v;
-}
-
 // Another program rewrites row `id`'s Pad in place, wherever it lies.
 void RewriteRow(MemFileSystem* fs, int id, const std::string& now) {
   std::vector<uint8_t> db = fs->Contents("t.db");

@@ -600,11 +600,7 @@ TEST(MadeTableTest, TablesWhoseRowsCannotBeMatchedAreRefused) {
 }
 
 TEST(MadeTableTest, StoppedAtEveryWriteAllFilesAreOldOrAllNew) {
-  std::vector<int> all, purged;
-  for (int i = 1; i <= 120; ++i) {
-    all.push_back(i);
-    if (i > 50) purged.push_back(i);
-  }
+  const std::vector<int> all = Range(1, 120), purged = Range(51, 120);
   Statement st;
   ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st));
   ForEachFaultPoint(

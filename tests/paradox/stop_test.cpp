@@ -15,21 +15,6 @@
 namespace paradox {
 namespace {
 
-// 40 rows (ID 1..40), four to a block.
-void MakeTable(MemFileSystem* fs, bool keyed) {
-  CreateOptions o;
-  o.block_size = 1024;
-  o.key_fields = keyed ? 1 : 0;
-  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
-             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
-}
-
-std::vector<int> Range(int from, int to) {
-  std::vector<int> ids;
-  for (int i = from; i <= to; ++i) ids.push_back(i);
-  return ids;
-}
-
 // The table's files as another program finds them now: copied without any
 // journal, so that nothing can be undone before they are read.
 std::vector<int> IdsOnDisk(const MemFileSystem& fs, std::vector<std::string>* problems) {
@@ -47,7 +32,7 @@ class StopTest : public ::testing::TestWithParam<bool> {  // keyed or not
 
 TEST_P(StopTest, StatementEndsAfterTheChangeUnderWay) {
   FaultFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   Statement st;
   ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID<\"100\"", &st));
   // A change per block; each forces the journal twice (filled, cleared).
@@ -80,7 +65,7 @@ TEST_P(StopTest, StatementEndsAfterTheChangeUnderWay) {
 
 TEST_P(StopTest, WalkWritesItsGroupAndStandsStill) {
   MemFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
   // Bounds no group reaches: without a stop nothing would be written yet.
   ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 30, 1e9}, &w));

@@ -16,22 +16,6 @@
 namespace paradox {
 namespace {
 
-// 40 rows (ID 1..40), four to a block.
-void MakeTable(MemFileSystem* fs, bool keyed) {
-  CreateOptions o;
-  o.block_size = 1024;
-  o.key_fields = keyed ? 1 : 0;
-  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
-             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
-}
-
-std::vector<int> Range(int from, int to, int skip_every = 0) {
-  std::vector<int> ids;
-  for (int i = from; i <= to; ++i)
-    if (skip_every == 0 || i % skip_every != 1) ids.push_back(i);
-  return ids;
-}
-
 int Current(const TableWalk& w) { return GetInt(w.table().fields()[0], w.record()); }
 
 class TableWalkTest : public ::testing::TestWithParam<bool> {};  // keyed or not
@@ -41,7 +25,7 @@ class TableWalkTest : public ::testing::TestWithParam<bool> {};  // keyed or not
 // Close; the walk sees every deletion at once.
 TEST_P(TableWalkTest, GroupsReachTheFilesWhenDue) {
   FaultFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
   ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{2048, 1e9}, &w));
   // Rows 1 and 5 go: two blocks changed, the group is full, but the walk
@@ -90,7 +74,7 @@ TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
     for (int at : {0, 1, 2, 3}) {
       SCOPED_TRACE((persistent ? "every write from write " : "write ") + std::to_string(at) + " fails");
       FaultFileSystem fs;
-      MakeTable(&fs, GetParam());
+      FortyRows(&fs, GetParam());
       std::unique_ptr<TableWalk> w;
       ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w));
       // Rows 1, 4, 7, ... 19 go in one group.
@@ -164,7 +148,7 @@ TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
                         Case{"removed, the last of its block", 4, true}, Case{"changed, the last of its block", 8, false}}) {
     SCOPED_TRACE(c.what);
     MemFileSystem fs;
-    MakeTable(&fs, GetParam());
+    FortyRows(&fs, GetParam());
     std::unique_ptr<TableWalk> w;
     ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds(), &w));
     while (w->Valid() && Current(*w) != c.on) ASSERT_OK(w->Next());
@@ -189,7 +173,7 @@ TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
 // purge took counts as done.
 TEST_P(TableWalkTest, AnotherOpenOfThisProcessFindsTheTableFree) {
   MemFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
   ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w));
   ASSERT_OK(w->Delete());  // row 1

@@ -222,11 +222,7 @@ class TornPurgeTest : public ::testing::TestWithParam<bool> {};  // keyed or not
 // 1 KB blocks) loses blocks too and its file gets shorter.
 TEST_P(TornPurgeTest, TableReadsAsBeforeOrAfter) {
   const auto files = PaddedTable(GetParam(), 900);
-  std::vector<int> all, purged;
-  for (int i = 1; i <= 900; ++i) {
-    all.push_back(i);
-    if (i > 600) purged.push_back(i);
-  }
+  const std::vector<int> all = Range(1, 900), purged = Range(601, 900);
   Statement st;
   ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 600", &st));
   for (Fault fault : {Fault::kStop, Fault::kTearAtSector}) {

@@ -33,6 +33,21 @@ std::vector<int> Ids(FileSystem* fs) {
   return ids;
 }
 
+void FortyRows(MemFileSystem* fs, bool keyed) {
+  CreateOptions o;
+  o.block_size = 1024;
+  o.key_fields = keyed ? 1 : 0;
+  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
+             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
+}
+
+std::vector<int> Range(int from, int to, int skip_every) {
+  std::vector<int> ids;
+  for (int i = from; i <= to; ++i)
+    if (skip_every == 0 || i % skip_every != 1) ids.push_back(i);
+  return ids;
+}
+
 std::map<std::string, std::vector<uint8_t>> PaddedTable(bool keyed, int rows) {
   MemFileSystem fs;
   CreateOptions o;

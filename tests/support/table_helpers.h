@@ -24,6 +24,14 @@ void WriteTable(FileSystem* fs, const std::string& path, std::vector<FieldDef> f
 // The first field (an integer) of every row of "t.db", in the table's order.
 std::vector<int> Ids(FileSystem* fs);
 
+// "t.db" with 40 rows, ID 1..40 with an empty Pad of 200 bytes, four to a
+// 1 KB block; keyed or not.
+void FortyRows(MemFileSystem* fs, bool keyed);
+
+// from, from + 1, ... to, leaving out every number n with n % skip_every
+// == 1 when skip_every is given.
+std::vector<int> Range(int from, int to, int skip_every = 0);
+
 // The files of "t.db" (and its "t.PX" when keyed): rows with ID 1..rows and
 // a Pad "row N" of 200 bytes, four to a 1 KB block, the index in 1 KB
 // blocks, so that a few hundred rows give an index of several blocks.
