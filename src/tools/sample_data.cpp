@@ -115,18 +115,25 @@ uint8_t SampleVersionByte(int version) {
   }
 }
 
-std::vector<FieldDef> SampleFields(const SampleOptions& o) {
+std::vector<FieldDef> AdvBlockFields(bool keyed, NumberField number) {
   std::vector<FieldDef> f;
-  if (o.keyed) f.push_back({"ID", FieldType::kAutoInc, 4});
+  if (keyed) f.push_back({"ID", FieldType::kAutoInc, 4});
   f.push_back({"FName", FieldType::kAlpha, 80});
   f.push_back({"FDate", FieldType::kDate, 4});
   f.push_back({"FTime", FieldType::kTime, 4});
-  if (o.long_number)
-    f.push_back({"FNumber", FieldType::kLong, 4});
-  else
-    f.push_back({"FNumber", FieldType::kShort, 2});
+  switch (number) {
+    case NumberField::kShort: f.push_back({"FNumber", FieldType::kShort, 2}); break;
+    case NumberField::kLong: f.push_back({"FNumber", FieldType::kLong, 4}); break;
+    case NumberField::kAlpha: f.push_back({"FNumber", FieldType::kAlpha, 10}); break;
+    case NumberField::kNone: break;
+  }
   f.push_back({"FOrder", FieldType::kLong, 4});
   f.push_back({"FYearOrder", FieldType::kShort, 2});
+  return f;
+}
+
+std::vector<FieldDef> SampleFields(const SampleOptions& o) {
+  std::vector<FieldDef> f = AdvBlockFields(o.keyed, o.long_number ? NumberField::kLong : NumberField::kShort);
   f.push_back({"FDuration", FieldType::kLong, 4});
   f.push_back({"FChannel", FieldType::kShort, 2});
   f.push_back({"FComment", FieldType::kAlpha, 40});

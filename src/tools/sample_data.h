@@ -53,11 +53,19 @@ struct SampleRow {
   int64_t near_of = -1;    // 0-based row this one nearly repeats, or -1
 };
 
+// FNumber's type: a Short in most tables, a Long in some; tests also make
+// it text, or leave it out.
+enum class NumberField { kShort, kLong, kAlpha, kNone };
+
+// The fields every AdvBlock table has, in their order: [ID +] FName A80,
+// FDate D, FTime T, FNumber (as `number` says), FOrder I, FYearOrder S.
+std::vector<paradox::FieldDef> AdvBlockFields(bool keyed, NumberField number);
+
 // Header version byte for a product version 3, 4, 5 or 7; 0 for others.
 uint8_t SampleVersionByte(int version);
 
-// The table's fields: [ID +], FName A80, FDate D, FTime T, FNumber S or I,
-// FOrder I, FYearOrder S, FDuration I, FChannel S, FComment A40.
+// The sample's fields: the AdvBlock fields (FNumber S or I), then
+// FDuration I, FChannel S, FComment A40.
 std::vector<paradox::FieldDef> SampleFields(const SampleOptions& options);
 
 // Smallest of 2, 4, 16 and 32 KB that keeps `rows` records of

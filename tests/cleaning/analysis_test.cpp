@@ -9,6 +9,8 @@
 #include "paradox/file.h"
 #include "table/errors.h"
 #include "tools/sample_data.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace cleaning {
 namespace {
@@ -205,15 +207,14 @@ TEST_F(AnalysisTest, APassCannotStartInsideAnother) {
 
 TEST_F(AnalysisTest, PreviewChangesNothingAndFindsWhatTheAnalysisFinds) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::path(ADVCLEAN_TEST_TMPDIR) / "cleaning_preview";
-  fs::remove_all(dir);
+  const fs::path dir = testsupport::FreshFolder("cleaning_preview");
   fs::create_directories(dir / "copy");
   tools::SampleOptions o;
   o.rows = 4000;
   o.old_percent = 10;
   o.repeat_percent = 5;
   const std::string original = (dir / "AdvBlock.db").string(), copy = (dir / "copy" / "AdvBlock.db").string();
-  ASSERT_TRUE(tools::WriteSampleTable(paradox::FileSystem::Default(), original, o, nullptr).ok());
+  ASSERT_OK(tools::WriteSampleTable(paradox::FileSystem::Default(), original, o, nullptr));
   fs::copy_file(original, copy);
   const std::vector<uint8_t> before = testing::FileBytes(original);
 

@@ -11,58 +11,20 @@
 #include "table/block_rec.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace cleaning::testing {
 
-using paradox::FieldDef;
-using paradox::FieldType;
-
 std::string WriteTable(const std::string& test, const std::vector<Row>& rows, const TableOptions& options) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / ("cleaning_" + test);
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "AdvBlock.db").string();
-
-  std::vector<FieldDef> fields;
-  if (options.keyed) fields.push_back({"ID", FieldType::kAutoInc, 4});
-  fields.push_back({"FName", FieldType::kAlpha, 80});
-  fields.push_back({"FDate", FieldType::kDate, 4});
-  fields.push_back({"FTime", FieldType::kTime, 4});
-  if (options.alpha_number) fields.push_back({"FNumber", FieldType::kAlpha, 10});
-  else if (options.long_number) fields.push_back({"FNumber", FieldType::kLong, 4});
-  else if (!options.without_number) fields.push_back({"FNumber", FieldType::kShort, 2});
-  fields.push_back({"FOrder", FieldType::kLong, 4});
-  fields.push_back({"FYearOrder", FieldType::kShort, 2});
-  fields.push_back({"FTag", FieldType::kLong, 4});
-  paradox::CreateOptions create;
-  if (options.keyed) create.key_fields = 1;
-
-  std::unique_ptr<paradox::TableWriter> w;
-  paradox::Status st = paradox::TableWriter::Create(paradox::FileSystem::Default(), path, fields, create, &w);
-  EXPECT_TRUE(st.ok()) << st.ToString();
-  if (!st.ok()) return path;
-  paradox::RecordBuilder rb(w->fields());
-  int32_t id = 0;
-  for (const Row& r : rows) {
-    rb.Clear();
-    int f = 0;
-    if (options.keyed) rb.SetInt(f++, ++id);
-    if (*r.name != '\0') rb.SetAlpha(f, r.name);
-    ++f;
-    if (r.day >= 0) rb.SetInt(f, static_cast<int32_t>(r.day + paradox::kDateTimeEpochDay));
-    ++f;
-    if (r.ms >= 0) rb.SetInt(f, r.ms);
-    ++f;
-    if (options.alpha_number) rb.SetAlpha(f++, r.number_text ? r.number_text : std::to_string(r.number));
-    else if (!options.without_number) rb.SetInt(f++, r.number);
-    rb.SetInt(f++, r.order);
-    rb.SetInt(f++, r.year);
-    rb.SetInt(f++, r.tag);
-    st = w->Append(rb.data());
-    EXPECT_TRUE(st.ok()) << st.ToString();
-  }
-  st = w->Finish();
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  const std::string path = (testsupport::FreshFolder("cleaning_" + test) / "AdvBlock.db").string();
+  testsupport::AdvBlockOptions o;
+  o.keyed = options.keyed;
+  o.number = options.alpha_number   ? tools::NumberField::kAlpha
+             : options.long_number  ? tools::NumberField::kLong
+             : options.without_number ? tools::NumberField::kNone
+                                      : tools::NumberField::kShort;
+  EXPECT_OK(testsupport::WriteAdvBlock(path, rows, o));
   return path;
 }
 

@@ -16,20 +16,13 @@
 #include "paradox/engine.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
+#include "../support/advblock_table.h"
 
 namespace cleaning::testing {
 
-// One row. A day or time of -1 leaves the field empty, and so does an
-// empty name. `tag` goes into a seventh field that the passes do not read, so
-// that identical rows can be told apart afterwards.
-struct Row {
-  const char* name = "";
-  int32_t day = -1;  // days since 30 December 1899
-  int32_t ms = -1;   // milliseconds since midnight
-  int32_t number = 0, order = 0, year = 0;
-  int32_t tag = 0;
-  const char* number_text = nullptr;  // with TableOptions::alpha_number
-};
+// One row: a day or time of -1, or an empty name, leaves the field empty;
+// the tag tells identical rows apart afterwards.
+using Row = testsupport::AdvRow;
 
 struct TableOptions {
   bool long_number = false;   // FNumber as Long rather than Short

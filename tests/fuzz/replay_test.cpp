@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/fixture_files.h"
+#include "../support/status_assert.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -25,7 +26,7 @@ TEST(FuzzReplayTest, KeptInputsPassTheTarget) {
   EXPECT_FALSE(inputs.empty());
   for (const std::string& path : inputs) {
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(testsupport::ReadWholeFile(path, &bytes).ok()) << path;
+    ASSERT_OK(testsupport::ReadWholeFile(path, &bytes)) << path;
     // Should the target abort, this names the input that made it.
     std::fprintf(stderr, "replaying %s\n", path.c_str());
     EXPECT_EQ(LLVMFuzzerTestOneInput(bytes.data(), bytes.size()), 0) << path;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "../support/status_assert.h"
+
 namespace paradox {
 namespace {
 
@@ -52,7 +54,7 @@ TEST(CodePageKind, ClassifiesEveryPageAndRejectsOthers) {
     EXPECT_EQ(KindOf(p), CodePageKind::kUnknown) << p;
   }
   EXPECT_TRUE(IsKnownCodePage(kLegacyCodePage));
-  EXPECT_TRUE(PrepareCodePages().ok());
+  EXPECT_OK(PrepareCodePages());
 }
 
 TEST(ByteToUnicode, KnownCharacters) {

@@ -23,6 +23,7 @@
 #include "paradox/format/header.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
+#include "../support/status_assert.h"
 
 namespace paradox {
 namespace {
@@ -290,7 +291,7 @@ struct FileState {
 FileState Snapshot(const std::string& path) {
   FileState s;
   Status st = ReadWholeFile(path, &s.bytes);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   std::error_code ec;
   s.mtime = fs::last_write_time(PathFromUtf8(path), ec);
   EXPECT_FALSE(ec) << path << ": " << ec.message();
@@ -316,7 +317,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
 
   std::string text;
   Status st = ReadWholeFile(fixture.expected, &text);
-  ASSERT_TRUE(st.ok()) << st.ToString();
+  ASSERT_OK(st);
   Json expected;
   std::string error;
   ASSERT_TRUE(Json::Parse(text, &expected, &error)) << fixture.expected << ": " << error;
@@ -339,7 +340,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
     TableHeader h;
     std::vector<uint8_t> bytes(before.bytes.begin(), before.bytes.end());
     st = ParseHeader(bytes, bytes.size(), &h);
-    ASSERT_TRUE(st.ok()) << st.ToString();
+    ASSERT_OK(st);
     ExpectHeader(h, *want_header);
 
     std::unique_ptr<Table> table;
@@ -354,7 +355,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
 
   std::unique_ptr<Table> table;
   st = Table::Open(FileSystem::Default(), fixture.table, OpenOptions{code_page}, &table);
-  ASSERT_TRUE(st.ok()) << st.ToString();
+  ASSERT_OK(st);
   EXPECT_EQ(table->text_code_page(), code_page);
   ExpectHeader(table->header(), *want_header);
   ExpectFields(table->fields(), *want_fields, code_page);
@@ -384,7 +385,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
       }
     }
   }
-  EXPECT_TRUE(cursor->status().ok()) << cursor->status().ToString();
+  EXPECT_OK(cursor->status());
   EXPECT_EQ(count, rows.size()) << "records read";
 
   // A damaged reader tends to get every value wrong; a few lines say enough.

@@ -34,6 +34,7 @@
 #include "table/errors.h"
 #include "table/ttable.h"
 #include "tools/sample_data.h"
+#include "../support/status_assert.h"
 
 namespace paradox {
 namespace {
@@ -152,21 +153,21 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
   so.keyed = keyed;
   so.old_percent = 30;
   so.seed = 11;
-  ASSERT_TRUE(tools::WriteSampleTable(FileSystem::Default(), (source / "AdvBlock.db").string(), so, nullptr).ok());
+  ASSERT_OK(tools::WriteSampleTable(FileSystem::Default(), (source / "AdvBlock.db").string(), so, nullptr));
 
   Work w;
   w.path = (work_dir / "AdvBlock.db").string();
   std::vector<Row> original;
   {
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::Open(FileSystem::Default(), (source / "AdvBlock.db").string(), OpenOptions(), &t).ok());
+    ASSERT_OK(Table::Open(FileSystem::Default(), (source / "AdvBlock.db").string(), OpenOptions(), &t));
     int d = t->FindField("FDate"), tm = t->FindField("FTime");
     ASSERT_GE(d, 0);
     ASSERT_GE(tm, 0);
     w.date = t->fields()[size_t(d)];
     w.time = t->fields()[size_t(tm)];
   }
-  ASSERT_TRUE(ReadRows((source / "AdvBlock.db").string(), &original).ok());
+  ASSERT_OK(ReadRows((source / "AdvBlock.db").string(), &original));
   std::vector<Row> done;  // the table once the whole work is through
   for (const Row& r : original)
     if (!w.Old(r) && !w.Walked(r)) done.push_back(r);
@@ -190,7 +191,7 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
   const double whole = std::chrono::duration<double>(Clock::now() - t0).count();
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the work failed on its own";
   std::vector<Row> left;
-  ASSERT_TRUE(ReadRows(w.path, &left).ok());
+  ASSERT_OK(ReadRows(w.path, &left));
   EXPECT_TRUE(left == done) << left.size() << " rows left, want " << done.size();
   for (const std::string& p : Problems(w.path)) ADD_FAILURE() << "uninterrupted: " << p;
 
@@ -225,7 +226,7 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
     if (JournalIsHot(FileSystem::Default(), w.path)) ++mid_change;
 
     Status st = ReadRows(w.path, &left);
-    ASSERT_TRUE(st.ok()) << run << ": " << st.ToString();
+    ASSERT_OK(st) << run << ": " << st.ToString();
     EXPECT_FALSE(JournalIsHot(FileSystem::Default(), w.path)) << run << ": opening left the change cut short";
     for (const std::string& p : Problems(w.path)) ADD_FAILURE() << run << ": " << p;
     ExpectPartOfTheWork(w, original, left, run);
@@ -237,12 +238,12 @@ TEST_P(KilledWorkTest, TableReadsAsBeforeOrAfterEachChange) {
       // The table takes changes again.
       std::unique_ptr<TableEditor> ed;
       st = TableEditor::Open(FileSystem::Default(), w.path, &ed);
-      EXPECT_TRUE(st.ok()) << run << ": " << st.ToString();
+      EXPECT_OK(st) << run << ": " << st.ToString();
       continue;
     }
     // Finishing the work gives what an uninterrupted run gives.
     ASSERT_TRUE(w.Run()) << run;
-    ASSERT_TRUE(ReadRows(w.path, &left).ok());
+    ASSERT_OK(ReadRows(w.path, &left));
     EXPECT_TRUE(left == done) << run << ": finishing the work left " << left.size() << " rows, want " << done.size();
     for (const std::string& p : Problems(w.path)) ADD_FAILURE() << run << " finished: " << p;
     break;
@@ -264,8 +265,8 @@ class HeldTableTest : public ::testing::Test {
     tools::SampleOptions so;
     so.rows = 3000;
     so.keyed = true;
-    ASSERT_TRUE(tools::WriteSampleTable(FileSystem::Default(), db_, so, nullptr).ok());
-    ASSERT_TRUE(ReadRows(db_, &rows_).ok());
+    ASSERT_OK(tools::WriteSampleTable(FileSystem::Default(), db_, so, nullptr));
+    ASSERT_OK(ReadRows(db_, &rows_));
   }
 
   // Every way of changing the table fails with `code` and writes nothing,
@@ -274,10 +275,10 @@ class HeldTableTest : public ::testing::Test {
   void ExpectRefused(ErrorCode code, const std::string& why) {
     const auto before = FolderBytes(scratch_.path());
     Statement none;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.1900\"", &none).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.1900\"", &none));
     uint32_t deleted = 1;
     Status st = ExecuteDelete(FileSystem::Default(), none, DateFormat(), &deleted);
-    EXPECT_TRUE(st.ok()) << why << ": nothing to delete: " << st.ToString();
+    EXPECT_OK(st) << why << ": nothing to delete: " << st.ToString();
     EXPECT_EQ(deleted, 0u);
     {
       dataset::TTable t;
@@ -296,7 +297,7 @@ class HeldTableTest : public ::testing::Test {
     EXPECT_EQ(ed, nullptr);
 
     Statement stmt;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &stmt).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &stmt));
     deleted = 1;
     EXPECT_EQ(ExecuteDelete(FileSystem::Default(), stmt, DateFormat(), &deleted).code(), code) << why;
     EXPECT_EQ(deleted, 0u);
@@ -310,7 +311,7 @@ class HeldTableTest : public ::testing::Test {
 
     std::vector<Row> rows;
     Status rs = ReadRows(db_, &rows);
-    EXPECT_TRUE(rs.ok()) << why << ": reading: " << rs.ToString();
+    EXPECT_OK(rs) << why << ": reading: " << rs.ToString();
     EXPECT_TRUE(rows == rows_) << why;
     EXPECT_TRUE(FolderBytes(scratch_.path()) == before) << why << ": a file of the folder was written or added";
   }
@@ -320,7 +321,7 @@ class HeldTableTest : public ::testing::Test {
   void ExpectChangeable(const std::string& why) {
     std::unique_ptr<TableEditor> ed;
     Status st = TableEditor::Open(FileSystem::Default(), db_, &ed);
-    EXPECT_TRUE(st.ok()) << why << ": " << st.ToString();
+    EXPECT_OK(st) << why << ": " << st.ToString();
   }
 
   ScratchDir scratch_{"crash-held"};

@@ -27,6 +27,7 @@
 #include "paradox/status.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
+#include "../support/status_assert.h"
 
 // ---------------------------------------------------------------------------
 // Allocation watch: damaged counts must never turn into huge allocations, so
@@ -403,7 +404,7 @@ TEST(BuiltTable, ReadsBackEveryRecord) {
     fs.SetContents("t.db", img.bytes);
     std::unique_ptr<Table> table;
     Status st = Table::Open(&fs, "t.db", OpenOptions{}, &table);
-    ASSERT_TRUE(st.ok()) << st.ToString();
+    ASSERT_OK(st);
     EXPECT_EQ(table->record_count(), 9u);
     ASSERT_EQ(table->fields().size(), 2u);
     EXPECT_EQ(table->fields()[1].name, "Name");
@@ -414,7 +415,7 @@ TEST(BuiltTable, ReadsBackEveryRecord) {
       EXPECT_EQ(GetInt(table->fields()[0], cursor->record()), want);
       EXPECT_EQ(GetAlpha(table->fields()[1], cursor->record()), AlphaValue(want));
     }
-    EXPECT_TRUE(cursor->status().ok()) << cursor->status().ToString();
+    EXPECT_OK(cursor->status());
     EXPECT_EQ(want, 9);
   }
 }
@@ -422,7 +423,7 @@ TEST(BuiltTable, ReadsBackEveryRecord) {
 // Without this the allocation limit above would check nothing.
 TEST(BuiltTable, AllocationWatchSeesTheReadBuffer) {
   if (!kAllocationsWatched) GTEST_SKIP() << "the sanitizer's allocator watches allocations in this build";
-  ASSERT_TRUE(ReadTable(DefaultTable().bytes).status.ok());
+  ASSERT_OK(ReadTable(DefaultTable().bytes).status);
   EXPECT_GE(g_largest_allocation.load(), 1024u);
 }
 
@@ -432,7 +433,7 @@ TEST(BuiltTable, ReadBlobOfFieldWithoutBlob) {
   MemFileSystem fs;
   fs.SetContents("t.db", DefaultTable().bytes);
   std::unique_ptr<Table> table;
-  ASSERT_TRUE(Table::Open(&fs, "t.db", OpenOptions{}, &table).ok());
+  ASSERT_OK(Table::Open(&fs, "t.db", OpenOptions{}, &table));
   auto cursor = table->NewCursor();
   ASSERT_TRUE(cursor->Valid());
   std::string out;
@@ -469,7 +470,7 @@ TEST_P(TruncatedTable, FailsCleanly) {
   Outcome o_cut = ReadTable(cut);
   if (c.code == ErrorCode::kOk) {
     // A last block stored short is normal; what is there must read as usual.
-    EXPECT_TRUE(o_cut.status.ok()) << o_cut.status.ToString();
+    EXPECT_OK(o_cut.status);
     EXPECT_EQ(o_cut.rows, ReadTable(img.bytes).rows);
     return;
   }
@@ -780,7 +781,7 @@ TEST(DamagedTableChain, ChainShorterThanBlocksInUse) {
   BuildOptions o;
   o.free_blocks = 1;
   TableImage img = BuildTable(o);
-  ASSERT_TRUE(ReadTable(img.bytes).status.ok());
+  ASSERT_OK(ReadTable(img.bytes).status);
   Put16(img.bytes, 0x0A, 4);
   ExpectFailure(ReadTable(img.bytes), ErrorCode::kCorruptBlock, Stage::kWalk);
 }
@@ -823,12 +824,12 @@ class BlobDamage : public ::testing::Test {
     ASSERT_TRUE(ReadFixture(rel + ".db", &t->db) && ReadFixture(rel + ".mb", &t->mb))
         << "cannot read " << FixturePath(rel) << ".db/.mb";
     Status st = ParseHeader(t->db, t->db.size(), &t->header);
-    ASSERT_TRUE(st.ok()) << st.ToString();
+    ASSERT_OK(st);
     for (size_t i = 0; i < t->header.fields.size(); ++i)
       if (IsBlobType(t->header.fields[i].type)) t->field = static_cast<int>(i);
     ASSERT_GE(t->field, 0) << rel << " has no blob field";
     Outcome o = Read(*t);
-    ASSERT_TRUE(o.status.ok()) << "undamaged: " << o.status.ToString();
+    ASSERT_OK(o.status) << "undamaged: " << o.status.ToString();
   }
 
   static Outcome Read(const BlobTable& t) {
@@ -1032,7 +1033,7 @@ void SweepLengths(std::map<std::string, Bytes> files, const std::string& file) {
 void SweepTable(const std::map<std::string, Bytes>& files) {
   const Bytes& db = files.at("t.db");
   TableHeader h;
-  ASSERT_TRUE(ParseHeader(db, db.size(), &h).ok());
+  ASSERT_OK(ParseHeader(db, db.size(), &h));
   SweepBytes(files, "t.db", 0, h.header_size);
   for (uint32_t b = 1; b <= h.file_blocks; ++b) {
     size_t at = h.header_size + (b - 1) * h.block_size;

@@ -7,6 +7,7 @@
 
 #include "paradox/value.h"
 #include "../support/short_dates.h"
+#include "../support/status_assert.h"
 
 namespace paradox {
 namespace {
@@ -19,7 +20,7 @@ const int64_t k2011 = DayFromCivil(2011, 1, 1);
 int64_t Read(const std::string& text, const DateFormat& f) {
   int32_t day = 0;
   const Status s = ReadDate(text, f, &day);
-  EXPECT_TRUE(s.ok()) << f.pattern << " \"" << text << "\": " << s.ToString();
+  EXPECT_OK(s) << f.pattern << " \"" << text << "\": " << s.ToString();
   return s.ok() ? day : -1;
 }
 

@@ -30,6 +30,7 @@
 #include "paradox/store/table_editor.h"
 #include "paradox/table_walk.h"
 #include "paradox/value.h"
+#include "../support/status_assert.h"
 
 namespace paradox {
 namespace {
@@ -129,7 +130,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
     const Fixture& f = GetParam();
     if (f.expected.empty()) GTEST_SKIP() << "no fixture tables under " << ADVCLEAN_FIXTURES_DIR << ", skipping";
     std::vector<uint8_t> text;
-    ASSERT_TRUE(ReadWholeFile(f.expected, &text).ok());
+    ASSERT_OK(ReadWholeFile(f.expected, &text));
     std::string error;
     ASSERT_TRUE(Json::Parse(std::string(text.begin(), text.end()), &expected_, &error)) << error;
     const Json* rows = expected_.Find("rows");
@@ -139,7 +140,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
     code_page_ = std::atoi(encoding->str().c_str() + 2);  // "cp1251"
     for (const std::string& p : f.files) {
       std::vector<uint8_t> bytes;
-      ASSERT_TRUE(ReadWholeFile(p, &bytes).ok()) << p;
+      ASSERT_OK(ReadWholeFile(p, &bytes)) << p;
       std::string dir, name;
       SplitPath(p, &dir, &name);
       originals_[name] = std::move(bytes);
@@ -156,7 +157,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
 
   bool Unchanged(MemFileSystem* mem) const {
     std::vector<std::string> names;
-    EXPECT_TRUE(mem->ListDir(kDir, &names).ok());
+    EXPECT_OK(mem->ListDir(kDir, &names));
     if (names.size() != originals_.size()) return false;
     for (const auto& [name, bytes] : originals_)
       if (mem->Contents(JoinPath(kDir, name)) != bytes) return false;
@@ -183,13 +184,13 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
   void ExpectRows(MemFileSystem* mem, const std::vector<size_t>& kept, const std::string& what) {
     std::vector<std::string> problems;
     Status st = CheckTable(mem, db_, &problems);
-    EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
+    EXPECT_OK(st) << what << ": " << st.ToString();
     for (size_t i = 0; i < problems.size() && i < 10; ++i) ADD_FAILURE() << what << ": " << problems[i];
     EXPECT_FALSE(JournalExists(mem)) << what << ": a journal was left behind";
 
     std::unique_ptr<Table> t;
     st = Table::Open(mem, db_, OpenOptions{code_page_}, &t);
-    ASSERT_TRUE(st.ok()) << what << ": " << st.ToString();
+    ASSERT_OK(st) << what << ": " << st.ToString();
     EXPECT_EQ(t->record_count(), kept.size()) << what;
     auto c = t->NewCursor();
     size_t n = 0, wrong = 0;
@@ -203,7 +204,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
                         << t->fields()[i].name << " differs";
       }
     }
-    EXPECT_TRUE(c->status().ok()) << what << ": " << c->status().ToString();
+    EXPECT_OK(c->status()) << what << ": " << c->status().ToString();
     EXPECT_EQ(n, kept.size()) << what << ": rows read";
   }
 
@@ -216,7 +217,7 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
     std::vector<size_t> kept;
     std::unique_ptr<TableWalk> w;
     Status st = TableWalk::Open(mem, db_, GroupBounds(), &w);
-    EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
+    EXPECT_OK(st) << what << ": " << st.ToString();
     if (!st.ok()) return kept;
     const size_t rs = w->table().header().record_size;
     // The records as they were, to know each row again.
@@ -235,25 +236,25 @@ class FixtureDeleteTest : public ::testing::TestWithParam<Fixture> {
       if (!doomed(i)) {
         kept.push_back(i);
         st = w->Next();
-        EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
+        EXPECT_OK(st) << what << ": " << st.ToString();
         ++i;
         continue;
       }
       st = w->Delete();
-      EXPECT_TRUE(st.ok()) << what << ", row " << i << ": " << st.ToString();
+      EXPECT_OK(st) << what << ", row " << i << ": " << st.ToString();
       if (!st.ok()) return kept;
       if (++i < before.size()) continue;
       // The last row went: the walk stands on the last row kept, or at the
       // end when none is left.
       if (!kept.empty()) {
         EXPECT_TRUE(at(kept.back())) << what << ": not on the last row kept";
-        EXPECT_TRUE(w->Next().ok());
+        EXPECT_OK(w->Next());
       }
       EXPECT_FALSE(w->Valid()) << what << ": the walk ended with rows left";
     }
     EXPECT_EQ(i, before.size()) << what << ": rows walked";
     st = w->Close();
-    EXPECT_TRUE(st.ok()) << what << ": " << st.ToString();
+    EXPECT_OK(st) << what << ": " << st.ToString();
     return kept;
   }
 
@@ -277,7 +278,7 @@ TEST_P(FixtureDeleteTest, DeletesOnCopiesOrRefusesUntouched) {
     Status st = TableEditor::Open(mem.get(), db_, &ed);
     ed.reset();
     Statement all;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\"", &all).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"" + db_ + "\"", &all));
     if (encrypted->boolean()) {
       EXPECT_EQ(st.code(), ErrorCode::kEncrypted) << st.ToString();
       uint32_t deleted = 0;
@@ -295,7 +296,7 @@ TEST_P(FixtureDeleteTest, DeletesOnCopiesOrRefusesUntouched) {
       std::printf("refused, left as it was: %s\n", st.ToString().c_str());
       return;
     }
-    ASSERT_TRUE(st.ok()) << st.ToString();
+    ASSERT_OK(st);
   }
 
   const size_t n = rows_->size();
@@ -305,10 +306,10 @@ TEST_P(FixtureDeleteTest, DeletesOnCopiesOrRefusesUntouched) {
   {
     auto mem = Copy();
     Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\"", &st).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"" + db_ + "\"", &st));
     uint32_t deleted = 0;
     Status s = ExecuteDelete(mem.get(), st, DateFormat(), &deleted);
-    ASSERT_TRUE(s.ok()) << s.ToString();
+    ASSERT_OK(s);
     EXPECT_EQ(deleted, n);
     ExpectRows(mem.get(), none, "DELETE of every row");
   }
@@ -318,7 +319,7 @@ TEST_P(FixtureDeleteTest, DeletesOnCopiesOrRefusesUntouched) {
   {
     std::unique_ptr<Table> t;
     auto mem = Copy();
-    ASSERT_TRUE(Table::Open(mem.get(), db_, OpenOptions{code_page_}, &t).ok());
+    ASSERT_OK(Table::Open(mem.get(), db_, OpenOptions{code_page_}, &t));
     int field = -1;
     for (int pass = 0; pass < 2 && field < 0; ++pass)
       for (size_t i = 0; i < t->fields().size() && field < 0; ++i) {
@@ -354,10 +355,10 @@ TEST_P(FixtureDeleteTest, DeletesOnCopiesOrRefusesUntouched) {
       std::string sql = "DELETE FROM \"" + db_ + "\"\r\nWHERE \"" + t->fields()[size_t(field)].name + "\"<\"" + literal + "\"";
       t.reset();
       Statement st;
-      ASSERT_TRUE(ParseStatement(sql, &st).ok()) << sql;
+      ASSERT_OK(ParseStatement(sql, &st)) << sql;
       uint32_t deleted = 0;
       Status s = ExecuteDelete(mem.get(), st, DateFormat(), &deleted);
-      ASSERT_TRUE(s.ok()) << sql << ": " << s.ToString();
+      ASSERT_OK(s) << sql << ": " << s.ToString();
       EXPECT_EQ(deleted, n - kept.size()) << sql;
       ExpectRows(mem.get(), kept, sql);
     }

@@ -17,7 +17,7 @@
 #include "paradox/table.h"
 #include "paradox/store/table_editor.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -41,12 +41,6 @@ Files All(MemFileSystem* fs) {
   for (const char* name : {"t.db", "t.PX", "t.db-journal", "t.db-journal-kept"})
     if (fs->FileExists(name)) out[name] = fs->Contents(name);
   return out;
-}
-
-std::vector<int> Range(int from, int to) {
-  std::vector<int> v;
-  for (int i = from; i <= to; ++i) v.push_back(i);
-  return v;
 }
 
 // Another program rewrites row `id`'s Pad in place, wherever it lies.
@@ -79,21 +73,21 @@ class ForeignChangeTest : public ::testing::TestWithParam<bool> {  // keyed or n
  protected:
   // The purge of rows 1..50, cut short half way through its writes, or
   // just before the journal is cleared (all written).
-  void CutShortPurge(StoppingFileSystem* fs, bool halfway) {
+  void CutShortPurge(FaultFileSystem* fs, bool halfway) {
     Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st));
     uint32_t deleted = 0;
     {
-      StoppingFileSystem whole;
+      FaultFileSystem whole;
       MakeTable(&whole, GetParam());
-      whole.budget = 1 << 30;
-      ASSERT_TRUE(ExecuteDelete(&whole, st, DateFormat(), &deleted).ok());
-      writes_ = (1 << 30) - whole.budget;
+      whole.Arm({});
+      ASSERT_OK(ExecuteDelete(&whole, st, DateFormat(), &deleted));
+      writes_ = whole.count();
     }
     MakeTable(fs, GetParam());
-    fs->budget = halfway ? writes_ / 2 : writes_ - 1;
+    fs->Arm({Fault::kStop, halfway ? writes_ / 2 : writes_ - 1});
     EXPECT_FALSE(ExecuteDelete(fs, st, DateFormat(), &deleted).ok());
-    fs->budget = 1 << 30;
+    fs->Disarm();
     ASSERT_TRUE(JournalIsHot(fs, "t.db"));
   }
 
@@ -136,7 +130,7 @@ class ForeignChangeTest : public ::testing::TestWithParam<bool> {  // keyed or n
 // Cut short after all its writes, the purge's journal meets a row that
 // another program rewrote in a block the purge wrote too.
 TEST_P(ForeignChangeTest, ALaterChangeIsNeverUndoneAndTheOperatorSettlesIt) {
-  StoppingFileSystem fs;
+  FaultFileSystem fs;
   CutShortPurge(&fs, false);
   RewriteRow(&fs, 51, "ROW 51");
   ExpectRefusedAndKept(&fs, "hold neither what they held before the change nor what it wrote");
@@ -147,7 +141,7 @@ TEST_P(ForeignChangeTest, ALaterChangeIsNeverUndoneAndTheOperatorSettlesIt) {
     SCOPED_TRACE(apply ? "applied" : "discarded");
     MemFileSystem settled;
     for (const auto& [name, bytes] : refused) settled.SetContents(name, bytes);
-    ASSERT_TRUE(SettleKeptJournal(&settled, "t.db", action).ok());
+    ASSERT_OK(SettleKeptJournal(&settled, "t.db", action));
     EXPECT_FALSE(settled.FileExists("t.db-journal-kept"));
     EXPECT_EQ(Ids(&settled), apply ? Range(1, 120) : Range(51, 120));
     // Applied, the purge is undone and the later change to its bytes lost;
@@ -163,14 +157,14 @@ TEST_P(ForeignChangeTest, ALaterChangeIsNeverUndoneAndTheOperatorSettlesIt) {
 TEST_P(ForeignChangeTest, ALaterLengthOrHeaderIsNeverUndone) {
   for (bool grown : {true, false}) {
     SCOPED_TRACE(grown ? "the data file grew" : "the header was written");
-    StoppingFileSystem fs;
+    FaultFileSystem fs;
     CutShortPurge(&fs, true);
     std::vector<uint8_t> db = fs.Contents("t.db");
     if (grown) db.resize(db.size() + 1024 * 4, 0x11);
     else db[hdr::kNumRecords] ^= 0x40;
     fs.SetContents("t.db", db);
     ExpectRefusedAndKept(&fs, grown ? "a length the change could not leave" : "hold neither");
-    ASSERT_TRUE(SettleKeptJournal(&fs, "t.db", KeptJournalAction::kApply).ok());
+    ASSERT_OK(SettleKeptJournal(&fs, "t.db", KeptJournalAction::kApply));
     EXPECT_EQ(Ids(&fs), Range(1, 120));
     for (const std::string& p : Problems(&fs)) ADD_FAILURE() << p;
   }
@@ -179,7 +173,7 @@ TEST_P(ForeignChangeTest, ALaterLengthOrHeaderIsNeverUndone) {
 // A change of another program outside the bytes the journal saved is no
 // reason to refuse: the cut-short change is undone and the other one stays.
 TEST_P(ForeignChangeTest, ALaterChangeElsewhereStaysAndTheCutIsUndone) {
-  StoppingFileSystem fs;
+  FaultFileSystem fs;
   CutShortPurge(&fs, false);
   RewriteRow(&fs, 100, "ROW 100");
   EXPECT_EQ(Ids(&fs), Range(1, 120));

@@ -14,7 +14,7 @@
 #include "paradox/sql.h"
 #include "paradox/store/table_editor.h"
 #include "../support/fixture_files.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -61,7 +61,7 @@ void ExpectRefused(MemFileSystem* fs, const std::string& why) {
   EXPECT_EQ(st.code(), ErrorCode::kCorruptBlock) << why << ": " << st.ToString();
   ed.reset();
   Statement all;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"", &all).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\"", &all));
   uint32_t deleted = 0;
   EXPECT_EQ(ExecuteDelete(fs, all, DateFormat(), &deleted).code(), ErrorCode::kCorruptBlock) << why;
   EXPECT_EQ(deleted, 0u);
@@ -91,7 +91,7 @@ TEST(KeyOrderTest, WhatOnlyTheCollationDecidesIsTrusted) {
   NamesTable(&fs, {"b", "a", "c"});
   std::unique_ptr<TableEditor> ed;
   Status st = TableEditor::Open(&fs, "t.db", &ed);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   ed.reset();
   std::vector<std::string> problems = Problems(&fs, "t.db");
   EXPECT_TRUE(problems.empty()) << problems.front();
@@ -106,11 +106,11 @@ TEST(KeyOrderTest, Issue11FuzzInputsAreRefusedBeforeWriting) {
   int seen = 0;
   for (const char* name : {"keyed-order-1.db", "keyed-order-2.db", "keyed-order-3.db"}) {
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(testsupport::ReadWholeFile(testsupport::Utf8(dir / name), &bytes).ok()) << name;
+    ASSERT_OK(testsupport::ReadWholeFile(testsupport::Utf8(dir / name), &bytes)) << name;
     MemFileSystem fs;
     fs.SetContents("t.db", bytes);
     Statement purge;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE \"Price\"<\"0\"", &purge).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE \"Price\"<\"0\"", &purge));
     uint32_t deleted = 0;
     EXPECT_EQ(ExecuteDelete(&fs, purge, DateFormat(), &deleted).code(), ErrorCode::kCorruptBlock) << name;
     ExpectRefused(&fs, name);

@@ -10,16 +10,14 @@
 
 #include "paradox/check.h"
 #include "paradox/table.h"
+#include "../support/temp_folder.h"
 
 namespace paradox::testing {
 
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir(const std::string& what)
-    : path_(fs::path(ADVCLEAN_TEST_TMPDIR) / (what + "-" + std::to_string(::getpid()))) {
-  fs::remove_all(path_);
-  fs::create_directories(path_);
-}
+    : path_(testsupport::FreshFolder(what + "-" + std::to_string(::getpid()))) {}
 
 ScratchDir::~ScratchDir() {
   std::error_code ec;

@@ -22,7 +22,7 @@
 #include "paradox/store/table_editor.h"
 #include "paradox/table_walk.h"
 #include "process_helpers.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 #include "tools/sample_data.h"
 
 namespace paradox {
@@ -119,7 +119,7 @@ class SecondRunTest : public ::testing::TestWithParam<bool> {  // keyed or not
     std::vector<Row> rows;
     Status st = ReadRows(db_, &rows);
     if (readable) {
-      EXPECT_TRUE(st.ok()) << st.ToString();
+      EXPECT_OK(st);
       EXPECT_TRUE(rows == expect) << rows.size() << " rows read";
     } else {
       EXPECT_EQ(st.code(), ErrorCode::kTableBusy) << "the files mid-change were read: " << st.ToString();
@@ -128,7 +128,7 @@ class SecondRunTest : public ::testing::TestWithParam<bool> {  // keyed or not
     EXPECT_EQ(TableEditor::Open(FileSystem::Default(), db_, &ed).code(), ErrorCode::kTableBusy);
     ed.reset();
     Statement purge;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &purge).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"" + db_ + "\" WHERE FDate<\"01.01.2011\"", &purge));
     uint32_t deleted = 0;
     st = ExecuteDelete(FileSystem::Default(), purge, DateFormat(), &deleted);
     EXPECT_EQ(st.code(), ErrorCode::kTableBusy) << st.ToString();
@@ -152,9 +152,9 @@ TEST_P(SecondRunTest, LeavesTheFirstRunsJournalAlone) {
   tools::SampleOptions so;
   so.rows = 3000;
   so.keyed = GetParam();
-  ASSERT_TRUE(tools::WriteSampleTable(FileSystem::Default(), db_, so, nullptr).ok());
+  ASSERT_OK(tools::WriteSampleTable(FileSystem::Default(), db_, so, nullptr));
   std::vector<Row> original, boundary;
-  ASSERT_TRUE(ReadRows(db_, &original).ok());
+  ASSERT_OK(ReadRows(db_, &original));
   for (size_t i = 0; i < original.size(); ++i)
     if (i >= kBoundary || i % 3 != 0) boundary.push_back(original[i]);
 
@@ -182,7 +182,7 @@ TEST_P(SecondRunTest, LeavesTheFirstRunsJournalAlone) {
   for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]}) ::close(fd);
   std::vector<Row> rows;
   Status st = ReadRows(db_, &rows);
-  ASSERT_TRUE(st.ok()) << st.ToString();
+  ASSERT_OK(st);
   EXPECT_TRUE(rows == boundary) << rows.size() << " rows after the kill, want the " << boundary.size()
                                 << " of the last group boundary";
   EXPECT_FALSE(fs::exists(JournalPath(db_)));

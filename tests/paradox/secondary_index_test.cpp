@@ -27,7 +27,7 @@
 #include "paradox/table_walk.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -38,7 +38,7 @@ using Files = std::map<std::string, std::vector<uint8_t>>;
 
 Files Snapshot(MemFileSystem* fs) {
   std::vector<std::string> names;
-  EXPECT_TRUE(fs->ListDir(".", &names).ok());
+  EXPECT_OK(fs->ListDir(".", &names));
   Files files;
   for (const std::string& n : names) files[n] = fs->Contents(n);
   return files;
@@ -51,7 +51,7 @@ std::vector<uint8_t> ReadHostFile(const std::string& path) {
   size_t got = 0;
   if (!FileSystem::Default()->Open(path, OpenMode::kRead, &f).ok() || !f->Size(&size).ok()) return bytes;
   bytes.resize(static_cast<size_t>(size));
-  EXPECT_TRUE(f->Read(0, bytes.size(), bytes.data(), &got).ok());
+  EXPECT_OK(f->Read(0, bytes.size(), bytes.data(), &got));
   bytes.resize(got);
   return bytes;
 }
@@ -64,7 +64,7 @@ struct ChainRecord {
 
 std::vector<ChainRecord> ChainRecords(const std::vector<uint8_t>& f, TableHeader* h) {
   std::vector<ChainRecord> out;
-  EXPECT_TRUE(ParseHeader(f, f.size(), h).ok());
+  EXPECT_OK(ParseHeader(f, f.size(), h));
   for (uint16_t b = h->first_block, steps = 0; b != 0 && steps <= h->file_blocks; ++steps) {
     size_t at = h->header_size + size_t(b - 1) * h->block_size;
     int n = static_cast<int16_t>(LoadLE16(&f[at + 4])) / h->record_size + 1;
@@ -135,7 +135,7 @@ std::vector<std::string> ReadRows(FileSystem* fs, const std::string& db, int cod
   std::vector<std::string> rows;
   std::unique_ptr<Table> t;
   Status st = Table::Open(fs, db, OpenOptions(), &t);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   if (!st.ok()) return rows;
   auto c = t->NewCursor();
   for (; c->Valid(); c->Next()) {
@@ -143,7 +143,7 @@ std::vector<std::string> ReadRows(FileSystem* fs, const std::string& db, int cod
     for (const Field& f : t->fields()) row += RenderValue(f, c->record(), code_page) + " | ";
     rows.push_back(row);
   }
-  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
+  EXPECT_OK(c->status());
   return rows;
 }
 
@@ -156,7 +156,7 @@ void ExpectTable(MemFileSystem* fs, const std::string& db, const std::vector<std
   MemFileSystem copy;
   for (auto& [name, bytes] : Snapshot(fs)) copy.SetContents(name, bytes);
   std::vector<std::string> problems;
-  ASSERT_TRUE(CheckTable(&copy, db, &problems).ok());
+  ASSERT_OK(CheckTable(&copy, db, &problems));
   for (const std::string& p : problems) ADD_FAILURE() << when << ": " << p;
   EXPECT_EQ(ReadRows(&copy, db, code_page), want) << when;
 }
@@ -171,24 +171,24 @@ std::vector<std::string> Walk(MemFileSystem* fs, const std::string& db, std::vec
   for (size_t i = 0; i < rows.size(); ++i) place[rows[i]] = i;
   std::unique_ptr<TableWalk> w;
   Status st = TableWalk::Open(fs, db, GroupBounds(), &w);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   if (!w) return rows;
   for (int steps = 0; w->Valid() && steps < 100000; ++steps) {
     std::string row;
     for (const Field& f : w->table().fields()) row += RenderValue(f, w->record(), code_page) + " | ";
     if (!doomed(place[row])) {
       st = w->Next();
-      EXPECT_TRUE(st.ok()) << st.ToString();
+      EXPECT_OK(st);
       continue;
     }
     st = w->Delete();
-    EXPECT_TRUE(st.ok()) << st.ToString();
+    EXPECT_OK(st);
     if (!st.ok()) break;
     rows.erase(std::find(rows.begin(), rows.end(), row));
     ExpectTable(fs, db, rows, code_page, "after deleting " + row);
   }
   st = w->Close();
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   return rows;
 }
 
@@ -213,7 +213,7 @@ bool FixturesPresent() {
 void LoadFixture(const Fixture& f, MemFileSystem* fs, std::vector<std::string>* rows, int* code_page) {
   const std::string dir = std::string(ADVCLEAN_FIXTURES_DIR) + "/" + f.dir;
   std::vector<std::string> names;
-  ASSERT_TRUE(FileSystem::Default()->ListDir(dir, &names).ok());
+  ASSERT_OK(FileSystem::Default()->ListDir(dir, &names));
   const std::string stem = LowerAscii(f.stem) + ".";
   for (const std::string& n : names) {
     std::string ln = LowerAscii(n);
@@ -291,22 +291,22 @@ TEST_P(FixtureTest, BatchesKeepEveryIndexExact) {
   int cp = 0;
   LoadFixture(f, &fs, &rows, &cp);
   std::unique_ptr<TableEditor> ed;
-  ASSERT_TRUE(TableEditor::Open(&fs, f.db, &ed).ok());
+  ASSERT_OK(TableEditor::Open(&fs, f.db, &ed));
   EXPECT_FALSE(ed->secondary_indexes().empty());
   // Every third row in one change, then all but the last row left.
   for (int round = 0; round < 2; ++round) {
     std::vector<RowPos> batch;
     std::vector<std::string> left;
     size_t i = 0;
-    ASSERT_TRUE(ed->ForEachRecord([&](RowPos pos, const uint8_t*) {
+    ASSERT_OK(ed->ForEachRecord([&](RowPos pos, const uint8_t*) {
                     bool doomed = round == 0 ? i % 3 == 0 : i + 1 < rows.size();
                     if (doomed) batch.push_back(pos);
                     else left.push_back(rows[i]);
                     ++i;
                     return true;
-                  }).ok());
-    ASSERT_TRUE(ed->Delete(batch, nullptr).ok());
-    ASSERT_TRUE(ed->Flush().ok());
+                  }));
+    ASSERT_OK(ed->Delete(batch, nullptr));
+    ASSERT_OK(ed->Flush());
     rows = left;
     ExpectTable(&fs, f.db, rows, cp, "after batch " + std::to_string(round));
   }
@@ -335,7 +335,7 @@ TEST(FixtureOpenTest, ReferentialIntegrityAndEmptyTables) {
     MemFileSystem empty;
     LoadFixture(f, &empty, &rows, &cp);
     Files files = Snapshot(&empty);
-    ASSERT_TRUE(TableEditor::Open(&empty, f.db, &ed).ok()) << f.stem;
+    ASSERT_OK(TableEditor::Open(&empty, f.db, &ed)) << f.stem;
     EXPECT_EQ(ed->secondary_indexes().size(), indexes);
     ed.reset();
     EXPECT_EQ(Snapshot(&empty), files) << f.stem;
@@ -363,9 +363,9 @@ TEST(FixtureOpenTest, IndexesThatCannotBeKeptExactAreRefused) {
     };
   };
   const Case cases[] = {
-      {"an .XGn without its .YGn", [](MemFileSystem* fs) { ASSERT_TRUE(fs->Remove("TelephNum.YG0").ok()); },
+      {"an .XGn without its .YGn", [](MemFileSystem* fs) { ASSERT_OK(fs->Remove("TelephNum.YG0")); },
        "without its index"},
-      {"a .YGn without its .XGn", [](MemFileSystem* fs) { ASSERT_TRUE(fs->Remove("TelephNum.XG0").ok()); },
+      {"a .YGn without its .XGn", [](MemFileSystem* fs) { ASSERT_OK(fs->Remove("TelephNum.XG0")); },
        "without its data file"},
       {"an index file of an unknown kind", [](MemFileSystem* fs) { fs->SetContents("TelephNum.XGA", {1, 2, 3}); },
        "does not know"},
@@ -408,7 +408,7 @@ TEST(FixtureOpenTest, StaleSecondaryIndexIsRebuiltBeforeAnyChange) {
     else y[0x800 + 6 + 42] ^= 1;   // the entry's count is wrong
     fs.SetContents("TelephNum.YG0", y);
     std::unique_ptr<TableEditor> ed;
-    ASSERT_TRUE(TableEditor::Open(&fs, "TelephNum.DB", &ed).ok());
+    ASSERT_OK(TableEditor::Open(&fs, "TelephNum.DB", &ed));
     ExpectTable(&fs, "TelephNum.DB", rows, cp, "after the rebuild");
     EXPECT_EQ(fs.Contents("TelephNum.YG0")[0x2C], stamp);
   }
@@ -440,7 +440,7 @@ void MakeIndex(MemFileSystem* fs, const std::string& x_name, const std::string& 
   o.block_size = 1024;
   o.key_fields = static_cast<uint16_t>(fields.size() - 1);
   std::unique_ptr<TableWriter> w;
-  ASSERT_TRUE(TableWriter::Create(&ix, "x.db", fields, o, &w).ok());
+  ASSERT_OK(TableWriter::Create(&ix, "x.db", fields, o, &w));
   RecordBuilder rb(w->fields());
   std::map<std::string, std::vector<uint8_t>> sorted;  // entries in key order
   for (const ChainRecord& r : rows) {
@@ -454,8 +454,8 @@ void MakeIndex(MemFileSystem* fs, const std::string& x_name, const std::string& 
     std::vector<uint8_t> e(rb.data(), rb.data() + rb.size());
     sorted[std::string(e.begin(), e.end() - 2)] = e;
   }
-  for (auto& [k, e] : sorted) ASSERT_TRUE(w->Append(e.data()).ok());
-  ASSERT_TRUE(w->Finish().ok());
+  for (auto& [k, e] : sorted) ASSERT_OK(w->Append(e.data()));
+  ASSERT_OK(w->Finish());
   std::vector<uint8_t> x = ix.Contents("x.db"), y = ix.Contents("x.PX");
   x[hdr::kFileType] = composite ? 8 : 5;
   x[hdr::kStructureStamp] = db[hdr::kStructureStamp];
@@ -512,20 +512,20 @@ TEST(MadeTableTest, PurgeAndEmptyingTheTable) {
   MemFileSystem fs;
   MakeIndexedTable(&fs, 200);
   Statement st;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE Grp < 3", &st).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE Grp < 3", &st));
   uint32_t deleted = 0;
-  ASSERT_TRUE(ExecuteDelete(&fs, st, DateFormat(), &deleted).ok());
+  ASSERT_OK(ExecuteDelete(&fs, st, DateFormat(), &deleted));
   std::vector<int> left;
   for (int i = 1; i <= 200; ++i)
     if (i % 7 >= 3) left.push_back(i);
   EXPECT_EQ(deleted, 200u - left.size());
   ExpectTable(&fs, "t.db", RowsOf(left), 1251, "after the purge");
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"", &st).ok());
-  ASSERT_TRUE(ExecuteDelete(&fs, st, DateFormat(), &deleted).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\"", &st));
+  ASSERT_OK(ExecuteDelete(&fs, st, DateFormat(), &deleted));
   ExpectTable(&fs, "t.db", {}, 1251, "after emptying the table");
   // The emptied table and its indexes open for changing again.
   std::unique_ptr<TableEditor> ed;
-  EXPECT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  EXPECT_OK(TableEditor::Open(&fs, "t.db", &ed));
 }
 
 // Several changes through one editor, each emptying the head block of an
@@ -539,7 +539,7 @@ TEST(MadeTableTest, SeveralChangesThroughOneEditor) {
   // 9 entries a block: the .XG0 spans many blocks and its .YG0 two levels.
   EXPECT_GE(fs.Contents("t.YG0")[hdr::kIndexLevels], 2);
   std::unique_ptr<TableEditor> ed;
-  ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  ASSERT_OK(TableEditor::Open(&fs, "t.db", &ed));
   const std::vector<std::function<bool(int)>> steps = {
       [](int id) { return NameOf(id) < "N030"; }, [](int id) { return NameOf(id) < "N060"; },
       [](int id) { return id % 7 < 5; }, [](int id) { return id % 7 == 5; }, [](int id) { return id % 2 == 0; },
@@ -547,16 +547,18 @@ TEST(MadeTableTest, SeveralChangesThroughOneEditor) {
   for (size_t step = 0; step < steps.size(); ++step) {
     std::vector<RowPos> batch;
     std::vector<int> kept;
-    ASSERT_TRUE(ed->ForEachRecord([&](RowPos pos, const uint8_t* rec) {
+    ASSERT_OK(ed->ForEachRecord([&](RowPos pos, const uint8_t* rec) {
                     int id = GetInt(ed->header().fields[0], rec);
                     if (steps[step](id)) batch.push_back(pos);
                     else kept.push_back(id);
                     return true;
-                  }).ok());
+                  }));
     Status st = ed->Delete(batch, nullptr);
-    ASSERT_TRUE(st.ok()) << "step " << step << ": " << st.ToString();
+    ASSERT_OK(st) << "step " << step << ": " << st.ToString();
     // Steps of one group, or each written at once.
-    if (step % 2 == 1) ASSERT_TRUE(ed->Flush().ok());
+    if (step % 2 == 1) {
+      ASSERT_OK(ed->Flush());
+    }
     left = kept;
     ExpectTable(&fs, "t.db", RowsOf(left), 1251, "after step " + std::to_string(step));
   }
@@ -598,29 +600,20 @@ TEST(MadeTableTest, TablesWhoseRowsCannotBeMatchedAreRefused) {
 }
 
 TEST(MadeTableTest, StoppedAtEveryWriteAllFilesAreOldOrAllNew) {
-  std::vector<int> all, purged;
-  for (int i = 1; i <= 120; ++i) {
-    all.push_back(i);
-    if (i > 50) purged.push_back(i);
-  }
-  for (int n = 0;; ++n) {
-    StoppingFileSystem fs;
-    MakeIndexedTable(&fs, 120);
-    fs.budget = n;
-    Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st).ok());
-    uint32_t deleted = 0;
-    Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted);
-    // What a killed process leaves, undone the way the next open does.
-    fs.budget = 1 << 30;
-    bool undone = false;
-    ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
-    std::vector<std::string> rows = ReadRows(&fs, "t.db", 1251);
-    ExpectTable(&fs, "t.db", rows == RowsOf(all) ? RowsOf(all) : RowsOf(purged), 1251,
-                "stopped after " + std::to_string(n) + " writes");
-    if (s.ok()) break;
-    ASSERT_LT(n, 400);
-  }
+  const std::vector<int> all = Range(1, 120), purged = Range(51, 120);
+  Statement st;
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st));
+  ForEachFaultPoint(
+      {Fault::kStop}, [](FaultFileSystem* fs) { MakeIndexedTable(fs, 120); },
+      [&](FaultFileSystem* fs) { return RunDelete(fs, st); },
+      [&](FaultFileSystem* fs, const FaultPoint& p) {
+        // What a killed process leaves, undone the way the next open does.
+        bool undone = false;
+        ASSERT_OK(RecoverJournal(fs, "t.db", nullptr, &undone));
+        std::vector<std::string> rows = ReadRows(fs, "t.db", 1251);
+        ExpectTable(fs, "t.db", rows == RowsOf(all) ? RowsOf(all) : RowsOf(purged), 1251, p.where);
+      },
+      400);
 }
 
 }  // namespace

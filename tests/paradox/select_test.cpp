@@ -11,7 +11,7 @@
 
 #include "paradox/sql.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -35,10 +35,10 @@ std::vector<int> Ordered(const std::vector<Row>& rows, const std::string& order_
                if (!r.name.empty()) rb->SetAlpha(3, r.name);
              });
   Statement st;
-  EXPECT_TRUE(ParseStatement("SELECT * FROM \"t.db\" ORDER BY " + order_by, &st).ok());
+  EXPECT_OK(ParseStatement("SELECT * FROM \"t.db\" ORDER BY " + order_by, &st));
   std::unique_ptr<ResultSet> rs;
   Status s = ResultSet::Run(&fs, st, &rs);
-  EXPECT_TRUE(s.ok()) << s.ToString();
+  EXPECT_OK(s);
   std::vector<int> ids;
   if (!s.ok()) return ids;
   for (size_t i = 0; i < rs->size(); ++i) ids.push_back(GetInt(rs->table().fields()[0], rs->record(i)));

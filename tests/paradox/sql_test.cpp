@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/status_assert.h"
+
 namespace paradox {
 namespace {
 
 TEST(SqlTest, OrderedReadOfTheUtility) {
   Statement st;
-  ASSERT_TRUE(ParseStatement("SELECT * FROM \"C:\\Program Files\\Morvane\\AdvBlock.db\"\r\n"
+  ASSERT_OK(ParseStatement("SELECT * FROM \"C:\\Program Files\\Morvane\\AdvBlock.db\"\r\n"
                              "ORDER BY FDate,FTime,FName\r\n",
-                             &st).ok());
+                             &st));
   EXPECT_EQ(st.kind, Statement::Kind::kSelect);
   EXPECT_EQ(st.table, "C:\\Program Files\\Morvane\\AdvBlock.db");
   EXPECT_TRUE(st.columns.empty());
@@ -22,7 +24,7 @@ TEST(SqlTest, OrderedReadOfTheUtility) {
 
 TEST(SqlTest, PurgeOfTheUtility) {
   Statement st;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"D:\\my data\\AdvBlock.db\"\r\nWHERE FDate<\"01.01.2011\"\r\n", &st).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"D:\\my data\\AdvBlock.db\"\r\nWHERE FDate<\"01.01.2011\"\r\n", &st));
   EXPECT_EQ(st.kind, Statement::Kind::kDelete);
   EXPECT_EQ(st.table, "D:\\my data\\AdvBlock.db");
   ASSERT_TRUE(st.has_where);
@@ -38,7 +40,7 @@ TEST(SqlTest, EveryComparisonAndKeywordCase) {
   for (const auto& [text, op] : ops) {
     Statement st;
     std::string sql = std::string("delete from 'T.db' where FNumber ") + text + " 5;";
-    ASSERT_TRUE(ParseStatement(sql, &st).ok()) << sql;
+    ASSERT_OK(ParseStatement(sql, &st)) << sql;
     EXPECT_EQ(st.where.op, op) << sql;
     EXPECT_EQ(st.where.literal, "5");
   }
@@ -46,7 +48,7 @@ TEST(SqlTest, EveryComparisonAndKeywordCase) {
 
 TEST(SqlTest, FieldListsQuotedNamesAndDescending) {
   Statement st;
-  ASSERT_TRUE(ParseStatement("Select FName, \"Zip Code\" From \"a.db\" Order By \"Zip Code\" DESC, FName ASC", &st).ok());
+  ASSERT_OK(ParseStatement("Select FName, \"Zip Code\" From \"a.db\" Order By \"Zip Code\" DESC, FName ASC", &st));
   ASSERT_EQ(st.columns.size(), 2u);
   EXPECT_EQ(st.columns[1], "Zip Code");
   ASSERT_EQ(st.order_by.size(), 2u);
@@ -56,7 +58,7 @@ TEST(SqlTest, FieldListsQuotedNamesAndDescending) {
 
 TEST(SqlTest, DoubledQuoteStandsForOne) {
   Statement st;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE FName = 'O''Brien'", &st).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE FName = 'O''Brien'", &st));
   EXPECT_EQ(st.where.literal, "O'Brien");
 }
 

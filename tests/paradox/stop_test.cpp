@@ -10,25 +10,10 @@
 #include "paradox/stop.h"
 #include "paradox/table_walk.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
-
-// 40 rows (ID 1..40), four to a block.
-void MakeTable(MemFileSystem* fs, bool keyed) {
-  CreateOptions o;
-  o.block_size = 1024;
-  o.key_fields = keyed ? 1 : 0;
-  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
-             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
-}
-
-std::vector<int> Range(int from, int to) {
-  std::vector<int> ids;
-  for (int i = from; i <= to; ++i) ids.push_back(i);
-  return ids;
-}
 
 // The table's files as another program finds them now: copied without any
 // journal, so that nothing can be undone before they are read.
@@ -36,34 +21,9 @@ std::vector<int> IdsOnDisk(const MemFileSystem& fs, std::vector<std::string>* pr
   MemFileSystem copy;
   for (const char* name : {"t.db", "t.PX"})
     if (!fs.Contents(name).empty()) copy.SetContents(name, fs.Contents(name));
-  EXPECT_TRUE(CheckTable(&copy, "t.db", problems).ok());
+  EXPECT_OK(CheckTable(&copy, "t.db", problems));
   return Ids(&copy);
 }
-
-// Asks for the stop while the engine forces the journal to disk for the
-// `at`-th time (from 1): in the middle of a change.
-class StopDuringChange : public MemFileSystem {
- public:
-  int at = 0;
-  int journal_syncs = 0;
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    if (path == JournalPath("t.db")) *out = std::make_unique<Watched>(std::move(f), this);
-    else *out = std::move(f);
-    return Status::OK();
-  }
-
- private:
-  struct Watched : ForwardingFile {
-    Watched(std::unique_ptr<File> f, StopDuringChange* fs) : ForwardingFile(std::move(f)), fs_(fs) {}
-    Status Sync() override {
-      if (++fs_->journal_syncs == fs_->at) RequestStop();
-      return f_->Sync();
-    }
-    StopDuringChange* fs_;
-  };
-};
 
 class StopTest : public ::testing::TestWithParam<bool> {  // keyed or not
  protected:
@@ -71,17 +31,18 @@ class StopTest : public ::testing::TestWithParam<bool> {  // keyed or not
 };
 
 TEST_P(StopTest, StatementEndsAfterTheChangeUnderWay) {
-  StopDuringChange fs;
-  MakeTable(&fs, GetParam());
+  FaultFileSystem fs;
+  FortyRows(&fs, GetParam());
   Statement st;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID<\"100\"", &st).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID<\"100\"", &st));
   // A change per block; each forces the journal twice (filled, cleared).
-  // The stop comes while the second change writes: that one completes.
-  fs.at = 3;
+  // The stop is asked for as the journal is forced the third time, while
+  // the second change writes: that one completes.
+  fs.Arm({Fault::kRequestStop, 2, kSyncs, JournalPath("t.db")});
   uint32_t deleted = 0;
   Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted, 1024);
   EXPECT_EQ(s.code(), ErrorCode::kStopped) << s.ToString();
-  EXPECT_EQ(fs.journal_syncs, 4) << "a change began after the stop";
+  EXPECT_EQ(fs.count(), 4) << "a change began after the stop";
   EXPECT_EQ(deleted, 8u);
   EXPECT_FALSE(fs.FileExists(JournalPath("t.db")));
   std::vector<std::string> problems;
@@ -98,18 +59,18 @@ TEST_P(StopTest, StatementEndsAfterTheChangeUnderWay) {
 
   // Withdrawn, the statement runs to its end.
   ClearStopRequest();
-  ASSERT_TRUE(ExecuteDelete(&fs, st, DateFormat(), &deleted, 1024).ok());
+  ASSERT_OK(ExecuteDelete(&fs, st, DateFormat(), &deleted, 1024));
   EXPECT_EQ(deleted, 32u);
 }
 
 TEST_P(StopTest, WalkWritesItsGroupAndStandsStill) {
   MemFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
   // Bounds no group reaches: without a stop nothing would be written yet.
-  ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 30, 1e9}, &w).ok());
+  ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 30, 1e9}, &w));
   auto current = [&] { return GetInt(w->table().fields()[0], w->record()); };
-  for (int id = 1; id <= 6; ++id) ASSERT_TRUE((id % 2 == 1 ? w->Delete() : w->Next()).ok()) << id;
+  for (int id = 1; id <= 6; ++id) ASSERT_OK((id % 2 == 1 ? w->Delete() : w->Next())) << id;
   ASSERT_EQ(w->unwritten_deletions(), 3u);
   ASSERT_EQ(current(), 7);
 
@@ -127,7 +88,7 @@ TEST_P(StopTest, WalkWritesItsGroupAndStandsStill) {
   EXPECT_EQ(IdsOnDisk(fs, &problems), left);
   for (const std::string& p : problems) ADD_FAILURE() << p;
 
-  ASSERT_TRUE(w->Close().ok());
+  ASSERT_OK(w->Close());
   EXPECT_FALSE(fs.FileExists(JournalPath("t.db")));
   EXPECT_EQ(Ids(&fs), left);
 }

@@ -11,12 +11,22 @@
 #include <map>
 #include <set>
 
+#include "../support/fault_file_system.h"
 #include "../support/fixture_files.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace paradox {
 namespace {
 
 namespace stdfs = std::filesystem;
+using testsupport::Fault;
+using testsupport::FaultFileSystem;
+using testsupport::FaultPoint;
+using testsupport::ForEachFaultPoint;
+using testsupport::kCreations;
+using testsupport::kSyncs;
+using testsupport::kWrites;
 using testsupport::PathFromUtf8;
 using testsupport::Utf8;
 
@@ -62,40 +72,6 @@ class MemFolders : public Folders {
   MemFileSystem* fs_;
 };
 
-// A file system whose `fail_at`-th creation, write or sync (counting from
-// 0) fails, and whose removals fail when `removals_fail`.
-class FaultyFileSystem : public MemFileSystem {
- public:
-  int fail_at = -1;
-  bool removals_fail = false;
-
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    if (mode == OpenMode::kCreate && Spend()) return Status::Error(ErrorCode::kIoError, "disk full");
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    *out = std::make_unique<Faulty>(std::move(f), this);
-    return Status::OK();
-  }
-  Status Remove(const std::string& path) override {
-    return removals_fail ? Status::Error(ErrorCode::kAccessDenied, path) : MemFileSystem::Remove(path);
-  }
-
- private:
-  struct Faulty : File {
-    Faulty(std::unique_ptr<File> f, FaultyFileSystem* fs) : f_(std::move(f)), fs_(fs) {}
-    Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-    Status Size(uint64_t* s) override { return f_->Size(s); }
-    Status Write(uint64_t o, const uint8_t* d, size_t n) override {
-      return fs_->Spend() ? Status::Error(ErrorCode::kIoError, "disk full") : f_->Write(o, d, n);
-    }
-    Status Truncate(uint64_t s) override { return f_->Truncate(s); }
-    Status Sync() override { return fs_->Spend() ? Status::Error(ErrorCode::kIoError, "sync failed") : f_->Sync(); }
-    std::unique_ptr<File> f_;
-    FaultyFileSystem* fs_;
-  };
-  bool Spend() { return fail_at >= 0 && fail_at-- == 0; }
-};
-
 // A table's folder: its files, other tables' files and lock files.
 const std::map<std::string, std::string> kFolder = {
     {"db/AdvBlock.db", std::string(5000, 'D')}, {"db/ADVBLOCK.PX", "primary"}, {"db/AdvBlock.mb", "blobs"},
@@ -118,7 +94,7 @@ void Fill(FS* fs) {
 // Every file of `dir` with its bytes.
 std::map<std::string, std::vector<uint8_t>> Contents(MemFileSystem* fs, const std::string& dir) {
   std::vector<std::string> names;
-  EXPECT_TRUE(fs->ListDir(dir, &names).ok());
+  EXPECT_OK(fs->ListDir(dir, &names));
   std::map<std::string, std::vector<uint8_t>> out;
   for (const std::string& n : names) out[n] = fs->Contents(dir + "/" + n);
   return out;
@@ -131,7 +107,7 @@ TEST(TableCopyTest, CopiesEveryFileOfTheTableAndNothingElse) {
   const auto before = Contents(&fs, "db");
 
   TableCopy copy;
-  ASSERT_TRUE(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "2024-05-01_02-00-00", &copy).ok());
+  ASSERT_OK(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "2024-05-01_02-00-00", &copy));
   EXPECT_EQ(copy.folder, JoinPath("backup", "2024-05-01_02-00-00"));
   EXPECT_EQ(copy.files, kTableFiles);
   const auto copied = Contents(&fs, "backup/2024-05-01_02-00-00");
@@ -157,11 +133,11 @@ TEST(TableCopyTest, NeverUsesAFolderOrFileThatIsThere) {
   fs.SetContents("backup/T_2", Bytes("a file"));
 
   TableCopy copy;
-  ASSERT_TRUE(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy).ok());
+  ASSERT_OK(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy));
   EXPECT_EQ(copy.folder, JoinPath("backup", "T_3"));
   EXPECT_EQ(fs.Contents("backup/T/AdvBlock.db"), Bytes("earlier copy"));
   EXPECT_EQ(fs.Contents("backup/T_2"), Bytes("a file"));
-  ASSERT_TRUE(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy).ok());
+  ASSERT_OK(CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy));
   EXPECT_EQ(copy.folder, JoinPath("backup", "T_4"));
 }
 
@@ -175,7 +151,7 @@ TEST(TableCopyTest, RefusesBeforeMakingAnythingWhenTheTableCannotBeHeldOrTheFold
   const std::vector<Case> cases = {
       {"another program reads the index", ErrorCode::kTableBusy,
        [](MemFileSystem* fs, MemFolders*, std::unique_ptr<File>* h) {
-         ASSERT_TRUE(fs->Open("db/AdvBlock.XG0", OpenMode::kRead, h).ok());
+         ASSERT_OK(fs->Open("db/AdvBlock.XG0", OpenMode::kRead, h));
        }},
       {"a read-only blob file", ErrorCode::kReadOnly,
        [](MemFileSystem* fs, MemFolders*, std::unique_ptr<File>*) { fs->SetReadOnly("db/AdvBlock.mb", true); }},
@@ -204,38 +180,45 @@ TEST(TableCopyTest, RefusesBeforeMakingAnythingWhenTheTableCannotBeHeldOrTheFold
 }
 
 TEST(TableCopyTest, ACopyFailingAtAnyStepIsTakenAwayAgain) {
-  int steps = 0;
-  for (int fail_at = 0;; ++fail_at) {
-    SCOPED_TRACE(fail_at);
-    FaultyFileSystem fs;
-    MemFolders folders(&fs);
-    Fill(&fs);
-    const auto before = Contents(&fs, "db");
-    fs.fail_at = fail_at;
-    TableCopy copy;
-    Status st = CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy);
-    EXPECT_EQ(Contents(&fs, "db"), before);
-    if (st.ok()) {
-      EXPECT_EQ(Contents(&fs, "backup/T").size(), kTableFiles.size());
-      break;
-    }
-    steps = fail_at + 1;
-    const std::string why = st.ToString();
-    EXPECT_TRUE(why.find("disk full") != why.npos || why.find("sync failed") != why.npos) << why;
-    EXPECT_EQ(copy.bytes, 0u);
-    EXPECT_TRUE(Contents(&fs, "backup/T").empty());
-    EXPECT_EQ(folders.made, std::set<std::string>{"backup"});
-    ASSERT_LT(fail_at, 100);
-  }
+  std::map<std::string, std::vector<uint8_t>> before;
+  std::set<std::string> made;
+  const int steps = ForEachFaultPoint(
+      {Fault::kFailOnce, 0, kCreations | kWrites | kSyncs},
+      [&](FaultFileSystem* fs) {
+        Fill(fs);
+        before = Contents(fs, "db");
+      },
+      [&](FaultFileSystem* fs) {
+        MemFolders folders(fs);
+        TableCopy copy;
+        Status st = CopyTable(fs, &folders, "db/AdvBlock.db", "backup", "T", &copy);
+        made = folders.made;
+        if (!st.ok()) {
+          EXPECT_EQ(copy.bytes, 0u);
+        }
+        return st;
+      },
+      [&](FaultFileSystem* fs, const FaultPoint& p) {
+        EXPECT_EQ(Contents(fs, "db"), before);
+        if (p.completed) {
+          EXPECT_EQ(Contents(fs, "backup/T").size(), kTableFiles.size());
+          return;
+        }
+        EXPECT_EQ(made, std::set<std::string>{"backup"});
+        const std::string why = p.status.ToString();
+        EXPECT_NE(why.find(FaultFileSystem::kFaultText), why.npos) << why;
+        EXPECT_TRUE(Contents(fs, "backup/T").empty());
+      },
+      100);
   // A creation, a write and a sync per file.
   EXPECT_EQ(steps, 3 * static_cast<int>(kTableFiles.size()));
 
   // When even the clearing up fails, the error says where the remains are.
-  FaultyFileSystem fs;
+  FaultFileSystem fs;
   MemFolders folders(&fs);
   Fill(&fs);
-  fs.fail_at = 4;
-  fs.removals_fail = true;
+  fs.Arm({Fault::kFailOnce, 4, kCreations | kWrites | kSyncs});
+  fs.FailRemovals(true);
   TableCopy copy;
   Status st = CopyTable(&fs, &folders, "db/AdvBlock.db", "backup", "T", &copy);
   EXPECT_FALSE(st.ok());
@@ -257,13 +240,13 @@ TEST(TableCopyTest, FixtureTablesAreCopiedWithAllTheirFiles) {
     for (const auto& entry : stdfs::directory_iterator(dir)) {
       if (!entry.is_regular_file()) continue;
       std::vector<uint8_t> bytes;
-      ASSERT_TRUE(testsupport::ReadWholeFile(Utf8(entry.path()), &bytes).ok());
+      ASSERT_OK(testsupport::ReadWholeFile(Utf8(entry.path()), &bytes));
       fs.SetContents("db/" + Utf8(entry.path().filename()), std::move(bytes));
     }
     std::set<std::string> want;
     for (const std::string& f : e.files) want.insert(Utf8(PathFromUtf8(f).filename()));
     TableCopy copy;
-    ASSERT_TRUE(CopyTable(&fs, &folders, "db/" + Utf8(PathFromUtf8(e.db).filename()), "backup", "T", &copy).ok());
+    ASSERT_OK(CopyTable(&fs, &folders, "db/" + Utf8(PathFromUtf8(e.db).filename()), "backup", "T", &copy));
     EXPECT_EQ(std::set<std::string>(copy.files.begin(), copy.files.end()), want);
     for (const std::string& n : want) EXPECT_EQ(fs.Contents("backup/T/" + n), fs.Contents("db/" + n)) << n;
     if (std::any_of(want.begin(), want.end(), [](const std::string& n) { return n.find(".YG") != n.npos; }))
@@ -277,8 +260,7 @@ TEST(TableCopyTest, FixtureTablesAreCopiedWithAllTheirFiles) {
 TEST(TableCopyTest, OnDiskWithTheHostsFolders) {
   const stdfs::path fixture = PathFromUtf8(ADVCLEAN_FIXTURES_DIR) / "pdx-samples-ru";
   if (!stdfs::is_directory(fixture)) GTEST_SKIP() << "no fixtures at " << ADVCLEAN_FIXTURES_DIR;
-  const stdfs::path root = PathFromUtf8(ADVCLEAN_TEST_TMPDIR) / "table_copy";
-  stdfs::remove_all(root);
+  const stdfs::path root = testsupport::FreshFolder("table_copy");
   stdfs::create_directories(root / "db");
   stdfs::create_directories(root / "копии");
   std::vector<std::string> files;
@@ -295,15 +277,15 @@ TEST(TableCopyTest, OnDiskWithTheHostsFolders) {
   const std::string into = Utf8(root / "копии");
   TableCopy copy;
   Status st = CopyTable(fs, Folders::Default(), Utf8(root / "db" / "Sort.db"), into, "2024-05-01_02-00-00", &copy);
-  ASSERT_TRUE(st.ok()) << st.ToString();
+  ASSERT_OK(st);
   EXPECT_EQ(copy.files.size(), files.size());
   for (const std::string& n : files) {
     std::vector<uint8_t> a, b;
-    ASSERT_TRUE(testsupport::ReadWholeFile(Utf8(root / "db" / n), &a).ok());
-    ASSERT_TRUE(testsupport::ReadWholeFile(JoinPath(copy.folder, n), &b).ok()) << n;
+    ASSERT_OK(testsupport::ReadWholeFile(Utf8(root / "db" / n), &a));
+    ASSERT_OK(testsupport::ReadWholeFile(JoinPath(copy.folder, n), &b)) << n;
     EXPECT_EQ(a, b) << n;
   }
-  ASSERT_TRUE(CopyTable(fs, Folders::Default(), Utf8(root / "db" / "Sort.db"), into, "2024-05-01_02-00-00", &copy).ok());
+  ASSERT_OK(CopyTable(fs, Folders::Default(), Utf8(root / "db" / "Sort.db"), into, "2024-05-01_02-00-00", &copy));
   EXPECT_EQ(copy.folder, JoinPath(into, "2024-05-01_02-00-00_2"));
 }
 

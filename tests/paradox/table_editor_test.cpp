@@ -13,7 +13,7 @@
 #include "paradox/table_walk.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
@@ -36,7 +36,7 @@ void MakeTable(MemFileSystem* fs, bool keyed, int rows, uint32_t block_size = 10
 
 void ExpectExact(FileSystem* fs) {
   std::vector<std::string> problems;
-  ASSERT_TRUE(CheckTable(fs, "t.db", &problems).ok());
+  ASSERT_OK(CheckTable(fs, "t.db", &problems));
   for (const std::string& p : problems) ADD_FAILURE() << p;
 }
 
@@ -47,18 +47,18 @@ std::vector<int> DeletionWalk(MemFileSystem* fs, const std::function<bool(int)>&
                               const GroupBounds& bounds = GroupBounds()) {
   std::unique_ptr<TableWalk> w;
   Status st = TableWalk::Open(fs, "t.db", bounds, &w);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   std::vector<int> seen;
   if (!st.ok()) return seen;
   while (w->Valid() && seen.size() <= 100000) {  // a walk that never ends is a failure
     const int id = GetInt(w->table().fields()[0], w->record());
     seen.push_back(id);
     st = doomed(id) ? w->Delete() : w->Next();
-    EXPECT_TRUE(st.ok()) << st.ToString();
+    EXPECT_OK(st);
     if (!st.ok()) break;
   }
   st = w->Close();
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   return seen;
 }
 
@@ -103,7 +103,7 @@ TEST_P(DeletionTest, EmptyingTheTableEndsTheWalk) {
   ExpectExact(&fs);
   // The emptied table still opens and takes new changes.
   std::unique_ptr<TableEditor> ed;
-  EXPECT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  EXPECT_OK(TableEditor::Open(&fs, "t.db", &ed));
 }
 
 TEST_P(DeletionTest, EmptiedFirstBlockTakesTheNextBlocksRows) {
@@ -156,9 +156,9 @@ TEST_P(DeletionTest, TablesLargerThanTheEditorsMemory) {
 
     // Then a purge of rows spread over the whole table.
     Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE Day<\"01.01.2011\"", &st).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE Day<\"01.01.2011\"", &st));
     uint32_t deleted = 0;
-    ASSERT_TRUE(ExecuteDelete(&fs, st, DateFormat(), &deleted).ok());
+    ASSERT_OK(ExecuteDelete(&fs, st, DateFormat(), &deleted));
     std::vector<int> kept;
     for (int id : left)
       if (id % 7 == 0 || id % 14 >= 7) kept.push_back(id);
@@ -176,10 +176,10 @@ TEST(PurgeTest, DeletesMatchingRowsButNotEmptyOnes) {
     MemFileSystem fs;
     MakeTable(&fs, keyed, 300, 2048, 60);
     Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"\r\nWHERE Day<\"01.01.2011\"\r\n", &st).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"t.db\"\r\nWHERE Day<\"01.01.2011\"\r\n", &st));
     uint32_t deleted = 0;
     DateFormat f;
-    ASSERT_TRUE(ExecuteDelete(&fs, st, f, &deleted).ok());
+    ASSERT_OK(ExecuteDelete(&fs, st, f, &deleted));
     std::vector<int> left;
     for (int i = 1; i <= 300; ++i) {
       bool empty = i % 7 == 0;
@@ -201,7 +201,7 @@ TEST(PurgeTest, BadLiteralOrFieldChangesNothing) {
   for (const char* sql : {"DELETE FROM \"t.db\" WHERE Day<\"32.01.2011\"", "DELETE FROM \"t.db\" WHERE Nope<\"1\"",
                           "DELETE FROM \"t.db\" WHERE ID<\"abc\""}) {
     Statement st;
-    ASSERT_TRUE(ParseStatement(sql, &st).ok());
+    ASSERT_OK(ParseStatement(sql, &st));
     uint32_t deleted = 7;
     EXPECT_FALSE(ExecuteDelete(&fs, st, f, &deleted).ok()) << sql;
     EXPECT_EQ(deleted, 0u);
@@ -217,13 +217,13 @@ TEST(ProtectionTest, BusyReadOnlyAndLockedTablesAreNotChanged) {
   std::unique_ptr<TableEditor> ed;
   {
     std::unique_ptr<File> other;  // another user has the table open
-    ASSERT_TRUE(fs.Open("t.db", OpenMode::kRead, &other).ok());
+    ASSERT_OK(fs.Open("t.db", OpenMode::kRead, &other));
     EXPECT_EQ(TableEditor::Open(&fs, "t.db", &ed).code(), ErrorCode::kTableBusy);
   }
   {
     std::unique_ptr<File> other;  // ... or holds its lock file
     fs.SetContents("PDOXUSRS.LCK", std::vector<uint8_t>(110, 0));
-    ASSERT_TRUE(fs.Open("PDOXUSRS.LCK", OpenMode::kRead, &other).ok());
+    ASSERT_OK(fs.Open("PDOXUSRS.LCK", OpenMode::kRead, &other));
     EXPECT_EQ(TableEditor::Open(&fs, "t.db", &ed).code(), ErrorCode::kTableBusy);
   }
   fs.SetReadOnly("t.db", true);
@@ -233,7 +233,7 @@ TEST(ProtectionTest, BusyReadOnlyAndLockedTablesAreNotChanged) {
   EXPECT_EQ(fs.Contents("t.db"), before);
   // A left-over lock file nobody holds does not stop a change, and while
   // the editor holds the table nobody else may open it.
-  ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+  ASSERT_OK(TableEditor::Open(&fs, "t.db", &ed));
   std::unique_ptr<File> other;
   EXPECT_EQ(fs.Open("t.db", OpenMode::kReadWrite, &other).code(), ErrorCode::kTableBusy);
 }
@@ -246,15 +246,15 @@ TEST(ProtectionTest, MissingOrStaleIndexIsRebuiltFirst) {
   fs.SetContents("t.PX", px);
   {
     std::unique_ptr<TableEditor> ed;
-    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+    ASSERT_OK(TableEditor::Open(&fs, "t.db", &ed));
   }
   ExpectExact(&fs);
-  ASSERT_TRUE(fs.Remove("t.PX").ok());
+  ASSERT_OK(fs.Remove("t.PX"));
   {
     std::unique_ptr<TableEditor> ed;
-    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
-    ASSERT_TRUE(ed->Delete({RowPos{1, 0}}, nullptr).ok());
-    ASSERT_TRUE(ed->Flush().ok());
+    ASSERT_OK(TableEditor::Open(&fs, "t.db", &ed));
+    ASSERT_OK(ed->Delete({RowPos{1, 0}}, nullptr));
+    ASSERT_OK(ed->Flush());
   }
   ExpectExact(&fs);
   EXPECT_EQ(Ids(&fs).front(), 2);
@@ -295,7 +295,7 @@ TEST(OpenTest, ReadsTheChainInLargeRunsAndAFailedReadChangesNothing) {
   int reads = 0;
   {
     std::unique_ptr<TableEditor> ed;
-    ASSERT_TRUE(TableEditor::Open(&fs, "t.db", &ed).ok());
+    ASSERT_OK(TableEditor::Open(&fs, "t.db", &ed));
     reads = fs.reads;
   }
   EXPECT_LE(reads, 30);
@@ -314,32 +314,30 @@ TEST(OpenTest, ReadsTheChainInLargeRunsAndAFailedReadChangesNothing) {
 }
 
 TEST(CrashTest, StoppedAtEveryWriteTheTableReadsAsBeforeOrAfter) {
+  Statement st;
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st));
   for (bool keyed : {false, true}) {
-    std::vector<int> full, purged;
-    for (int n = 0;; ++n) {
-      StoppingFileSystem fs;
-      MakeTable(&fs, keyed, 120, 1024, 60);
-      if (full.empty()) full = Ids(&fs);
-      fs.budget = n;
-      Statement st;
-      ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 50", &st).ok());
-      uint32_t deleted = 0;
-      Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted);
-      // What a killed process leaves: the files as they are now. Undo what
-      // was cut short the way the next open does, then check.
-      fs.budget = 1 << 30;
-      bool undone = false;
-      ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
-      std::vector<int> ids = Ids(&fs);
-      if (s.ok()) {
-        ASSERT_EQ(ids.size(), 70u);
-        ExpectExact(&fs);
-        break;
-      }
-      EXPECT_TRUE(ids == full || ids.size() == 70u) << "stopped after " << n << " writes: " << ids.size() << " rows";
-      ExpectExact(&fs);
-      ASSERT_LT(n, 200);
-    }
+    std::vector<int> full;
+    ForEachFaultPoint(
+        {Fault::kStop},
+        [&](FaultFileSystem* fs) {
+          MakeTable(fs, keyed, 120, 1024, 60);
+          if (full.empty()) full = Ids(fs);
+        },
+        [&](FaultFileSystem* fs) { return RunDelete(fs, st); },
+        [&](FaultFileSystem* fs, const FaultPoint& p) {
+          // What a killed process leaves: the files as they are now. Undo
+          // what was cut short the way the next open does, then check.
+          bool undone = false;
+          ASSERT_OK(RecoverJournal(fs, "t.db", nullptr, &undone));
+          std::vector<int> ids = Ids(fs);
+          if (p.completed) {
+            ASSERT_EQ(ids.size(), 70u);
+          }
+          EXPECT_TRUE(ids == full || ids.size() == 70u) << p.where << ": " << ids.size() << " rows";
+          ExpectExact(fs);
+        },
+        200);
   }
 }
 

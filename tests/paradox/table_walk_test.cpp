@@ -11,26 +11,10 @@
 #include "paradox/sql.h"
 #include "paradox/store/table_editor.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
-
-// 40 rows (ID 1..40), four to a block.
-void MakeTable(MemFileSystem* fs, bool keyed) {
-  CreateOptions o;
-  o.block_size = 1024;
-  o.key_fields = keyed ? 1 : 0;
-  WriteTable(fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, 40,
-             [](RecordBuilder* rb, int i) { rb->SetInt(0, i + 1); });
-}
-
-std::vector<int> Range(int from, int to, int skip_every = 0) {
-  std::vector<int> ids;
-  for (int i = from; i <= to; ++i)
-    if (skip_every == 0 || i % skip_every != 1) ids.push_back(i);
-  return ids;
-}
 
 int Current(const TableWalk& w) { return GetInt(w.table().fields()[0], w.record()); }
 
@@ -40,31 +24,31 @@ class TableWalkTest : public ::testing::TestWithParam<bool> {};  // keyed or not
 // deletion with the group full, or when anyone reads the table, or at
 // Close; the walk sees every deletion at once.
 TEST_P(TableWalkTest, GroupsReachTheFilesWhenDue) {
-  StoppingFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FaultFileSystem fs;
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
-  ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{2048, 1e9}, &w).ok());
+  ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{2048, 1e9}, &w));
   // Rows 1 and 5 go: two blocks changed, the group is full, but the walk
   // still stands in the block of the last deletion.
-  ASSERT_TRUE(w->Delete().ok());
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
+  ASSERT_OK(w->Delete());
+  for (int i = 0; i < 3; ++i) ASSERT_OK(w->Next());
   ASSERT_EQ(Current(*w), 5);
-  fs.budget = 0;  // nothing may be written yet
-  ASSERT_TRUE(w->Delete().ok());
+  fs.Arm({Fault::kStop, 0});  // nothing may be written yet
+  ASSERT_OK(w->Delete());
   EXPECT_EQ(w->record_count(), 38u);
   EXPECT_EQ(Current(*w), 6);
   EXPECT_EQ(w->unwritten_deletions(), 2u);
-  fs.budget = 1 << 30;
+  fs.Disarm();
   // Leaving the block writes the group.
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
+  for (int i = 0; i < 3; ++i) ASSERT_OK(w->Next());
   EXPECT_EQ(Current(*w), 9);
   EXPECT_EQ(w->unwritten_deletions(), 0u);
   // A reader of the table in this process gets the deletions gathered
   // since; the walk lets the table go for it.
-  ASSERT_TRUE(w->Delete().ok());
+  ASSERT_OK(w->Delete());
   EXPECT_EQ(w->unwritten_deletions(), 1u);
   std::unique_ptr<Table> reader;
-  EXPECT_TRUE(Table::Open(&fs, "t.db", OpenOptions(), &reader).ok());
+  EXPECT_OK(Table::Open(&fs, "t.db", OpenOptions(), &reader));
   reader.reset();
   EXPECT_EQ(w->unwritten_deletions(), 0u);
   std::vector<int> left = Range(2, 40);
@@ -75,43 +59,11 @@ TEST_P(TableWalkTest, GroupsReachTheFilesWhenDue) {
     if (fs.FileExists(name)) copy.SetContents(name, fs.Contents(name));
   EXPECT_EQ(Ids(&copy), left);
   EXPECT_EQ(Current(*w), 10);
-  ASSERT_TRUE(w->Close().ok());
+  ASSERT_OK(w->Close());
   std::vector<std::string> problems;
-  ASSERT_TRUE(CheckTable(&fs, "t.db", &problems).ok());
+  ASSERT_OK(CheckTable(&fs, "t.db", &problems));
   for (const std::string& p : problems) ADD_FAILURE() << p;
 }
-
-// Fails the `fail_at`-th write or truncation from now on, once, or with
-// `persistent` that one and every later one.
-class FailingFileSystem : public MemFileSystem {
- public:
-  int fail_at = -1;
-  bool persistent = false;
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    *out = std::make_unique<Failing>(std::move(f), this);
-    return Status::OK();
-  }
-
- private:
-  struct Failing : ForwardingFile {
-    Failing(std::unique_ptr<File> f, FailingFileSystem* fs) : ForwardingFile(std::move(f)), fs_(fs) {}
-    Status Write(uint64_t o, const uint8_t* d, size_t n) override { return Fails() ? Failed() : f_->Write(o, d, n); }
-    Status Truncate(uint64_t s) override { return Fails() ? Failed() : f_->Truncate(s); }
-    bool Fails() {
-      if (fs_->fail_at < 0) return false;
-      if (fs_->fail_at == 0) {
-        if (!fs_->persistent) fs_->fail_at = -1;
-        return true;
-      }
-      --fs_->fail_at;
-      return false;
-    }
-    static Status Failed() { return Status::Error(ErrorCode::kIoError, "disk failure"); }
-    FailingFileSystem* fs_;
-  };
-};
 
 // A group whose writing fails leaves the table as it was before the
 // group, says how many deletions came back and where the walk stands; the
@@ -121,19 +73,18 @@ TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
   for (bool persistent : {false, true}) {
     for (int at : {0, 1, 2, 3}) {
       SCOPED_TRACE((persistent ? "every write from write " : "write ") + std::to_string(at) + " fails");
-      FailingFileSystem fs;
-      MakeTable(&fs, GetParam());
+      FaultFileSystem fs;
+      FortyRows(&fs, GetParam());
       std::unique_ptr<TableWalk> w;
-      ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w).ok());
+      ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w));
       // Rows 1, 4, 7, ... 19 go in one group.
-      for (int id = 1; id <= 20; ++id) ASSERT_TRUE((id % 3 == 1 ? w->Delete() : w->Next()).ok()) << id;
+      for (int id = 1; id <= 20; ++id) ASSERT_OK((id % 3 == 1 ? w->Delete() : w->Next())) << id;
       ASSERT_EQ(Current(*w), 21);
       ASSERT_EQ(w->record_count(), 33u);
-      fs.fail_at = at;
-      fs.persistent = persistent;
+      fs.Arm({persistent ? Fault::kStop : Fault::kFailOnce, at});
       EXPECT_FALSE(w->Flush().ok());
       EXPECT_EQ(w->lost_deletions(), 7u);
-      fs.fail_at = -1;
+      fs.Disarm();
       if (persistent) {
         w.reset();
         EXPECT_EQ(Ids(&fs), Range(1, 40));
@@ -143,10 +94,10 @@ TEST_P(TableWalkTest, AGroupThatCannotBeWrittenComesBackWhole) {
       ASSERT_TRUE(w->Valid());
       EXPECT_EQ(Current(*w), 21) << "the walk stands on its row";
       // The walk goes on: 21 and 22 go and are written at Close.
-      ASSERT_TRUE(w->Delete().ok());
-      ASSERT_TRUE(w->Delete().ok());
+      ASSERT_OK(w->Delete());
+      ASSERT_OK(w->Delete());
       EXPECT_EQ(w->lost_deletions(), 0u);
-      ASSERT_TRUE(w->Close().ok());
+      ASSERT_OK(w->Close());
       std::vector<int> left = Range(1, 40);
       left.erase(left.begin() + 20, left.begin() + 22);
       EXPECT_EQ(Ids(&fs), left);
@@ -162,13 +113,13 @@ void ChangeFromOutside(MemFileSystem* fs, int id, bool remove) {
     if (fs->FileExists(name)) other.SetContents(name, fs->Contents(name));
   if (remove) {
     Statement st;
-    ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID = " + std::to_string(id), &st).ok());
+    ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID = " + std::to_string(id), &st));
     uint32_t deleted = 0;
-    ASSERT_TRUE(ExecuteDelete(&other, st, DateFormat(), &deleted).ok());
+    ASSERT_OK(ExecuteDelete(&other, st, DateFormat(), &deleted));
     ASSERT_EQ(deleted, 1u);
   } else {
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::Open(&other, "t.db", OpenOptions(), &t).ok());
+    ASSERT_OK(Table::Open(&other, "t.db", OpenOptions(), &t));
     const TableHeader& h = t->header();
     uint64_t at = 0;
     for (auto c = t->NewCursor(); c->Valid(); c->Next())
@@ -197,18 +148,18 @@ TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
                         Case{"removed, the last of its block", 4, true}, Case{"changed, the last of its block", 8, false}}) {
     SCOPED_TRACE(c.what);
     MemFileSystem fs;
-    MakeTable(&fs, GetParam());
+    FortyRows(&fs, GetParam());
     std::unique_ptr<TableWalk> w;
-    ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds(), &w).ok());
-    while (w->Valid() && Current(*w) != c.on) ASSERT_TRUE(w->Next().ok());
+    ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds(), &w));
+    while (w->Valid() && Current(*w) != c.on) ASSERT_OK(w->Next());
     ChangeFromOutside(&fs, c.on, c.remove);
-    ASSERT_TRUE(w->Delete().ok());
+    ASSERT_OK(w->Delete());
     ASSERT_TRUE(w->Valid()) << "the walk jumped to the end";
     EXPECT_EQ(Current(*w), c.on + 1);
     EXPECT_EQ(w->record_count(), c.remove ? 39u : 40u);
-    ASSERT_TRUE(w->Delete().ok());
+    ASSERT_OK(w->Delete());
     EXPECT_EQ(Current(*w), c.on + 2);
-    ASSERT_TRUE(w->Close().ok());
+    ASSERT_OK(w->Close());
     std::vector<int> left = Range(1, 40);
     left.erase(std::find(left.begin(), left.end(), c.on + 1));
     if (c.remove) left.erase(std::find(left.begin(), left.end(), c.on));
@@ -222,44 +173,44 @@ TEST_P(TableWalkTest, ARowAnotherProgramRemovedOrChangedCountsAsDone) {
 // purge took counts as done.
 TEST_P(TableWalkTest, AnotherOpenOfThisProcessFindsTheTableFree) {
   MemFileSystem fs;
-  MakeTable(&fs, GetParam());
+  FortyRows(&fs, GetParam());
   std::unique_ptr<TableWalk> w;
-  ASSERT_TRUE(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w).ok());
-  ASSERT_TRUE(w->Delete().ok());  // row 1
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w->Next().ok());
-  ASSERT_TRUE(w->Delete().ok());  // row 5
+  ASSERT_OK(TableWalk::Open(&fs, "t.db", GroupBounds{1 << 20, 1e9}, &w));
+  ASSERT_OK(w->Delete());  // row 1
+  for (int i = 0; i < 3; ++i) ASSERT_OK(w->Next());
+  ASSERT_OK(w->Delete());  // row 5
   ASSERT_EQ(Current(*w), 6);
   ASSERT_EQ(w->unwritten_deletions(), 2u);
 
   Statement purge;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 6", &purge).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 6", &purge));
   uint32_t deleted = 0;
   Status st = ExecuteDelete(&fs, purge, DateFormat(), &deleted);
-  ASSERT_TRUE(st.ok()) << st.ToString();
+  ASSERT_OK(st);
   EXPECT_EQ(deleted, 4u);  // 2, 3, 4 and 6: the walk's group went first
   EXPECT_EQ(w->unwritten_deletions(), 0u);
   EXPECT_EQ(Current(*w), 6) << "the walk still shows the row it stood on";
 
-  ASSERT_TRUE(w->Delete().ok());  // row 6 went with the purge: done
+  ASSERT_OK(w->Delete());  // row 6 went with the purge: done
   EXPECT_EQ(Current(*w), 7);
   EXPECT_EQ(w->record_count(), 34u);
-  ASSERT_TRUE(w->Delete().ok());  // row 7
+  ASSERT_OK(w->Delete());  // row 7
   EXPECT_EQ(Current(*w), 8);
 
   // A reader takes the table too; the walk then moves on from row 8.
   std::unique_ptr<Table> reader;
-  ASSERT_TRUE(Table::Open(&fs, "t.db", OpenOptions(), &reader).ok());
+  ASSERT_OK(Table::Open(&fs, "t.db", OpenOptions(), &reader));
   EXPECT_EQ(reader->record_count(), 33u);
   reader.reset();
-  ASSERT_TRUE(w->Next().ok());
+  ASSERT_OK(w->Next());
   EXPECT_EQ(Current(*w), 9);
-  ASSERT_TRUE(w->Delete().ok());
-  ASSERT_TRUE(w->Close().ok());
+  ASSERT_OK(w->Delete());
+  ASSERT_OK(w->Close());
   std::vector<int> left = Range(8, 40);
   left.erase(left.begin() + 1);  // 9
   EXPECT_EQ(Ids(&fs), left);
   std::vector<std::string> problems;
-  ASSERT_TRUE(CheckTable(&fs, "t.db", &problems).ok());
+  ASSERT_OK(CheckTable(&fs, "t.db", &problems));
   for (const std::string& p : problems) ADD_FAILURE() << p;
 }
 

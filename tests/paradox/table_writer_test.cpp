@@ -13,6 +13,7 @@
 #include "paradox/format/index_builder.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
+#include "../support/status_assert.h"
 
 namespace paradox {
 namespace {
@@ -22,13 +23,13 @@ using Bytes = std::vector<uint8_t>;
 std::vector<Bytes> ReadRecords(FileSystem* fs, const std::string& path, TableHeader* header = nullptr) {
   std::unique_ptr<Table> t;
   Status st = Table::Open(fs, path, OpenOptions(), &t);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   std::vector<Bytes> out;
   if (!st.ok()) return out;
   if (header) *header = t->header();
   auto c = t->NewCursor();
   for (; c->Valid(); c->Next()) out.emplace_back(c->record(), c->record() + t->header().record_size);
-  EXPECT_TRUE(c->status().ok()) << c->status().ToString();
+  EXPECT_OK(c->status());
   return out;
 }
 
@@ -55,7 +56,7 @@ std::vector<uint16_t> CheckChain(const Bytes& f, const TableHeader& h) {
 void CheckFiles(MemFileSystem* fs, const std::string& db, const std::string& px) {
   Bytes d = fs->Contents(db), p = fs->Contents(px);
   TableHeader h, ph;
-  ASSERT_TRUE(ParseHeader(d, d.size(), &h).ok());
+  ASSERT_OK(ParseHeader(d, d.size(), &h));
   size_t key_size = 0;
   for (int i = 0; i < h.primary_key_fields; ++i) key_size += h.fields[i].size;
   using Entry = std::tuple<Bytes, uint16_t, uint32_t>;  // first key, block, count
@@ -70,7 +71,7 @@ void CheckFiles(MemFileSystem* fs, const std::string& db, const std::string& px)
   EXPECT_EQ(records, h.num_records);
   if (px.empty()) return;
 
-  ASSERT_TRUE(ParseHeader(p, p.size(), &ph).ok());
+  ASSERT_OK(ParseHeader(p, p.size(), &ph));
   EXPECT_EQ(ph.file_type, FileType::kPrimaryIndex);
   EXPECT_EQ(p[hdr::kIndexStamp], IndexStamp(d[hdr::kChangeCount1], d[hdr::kSortOrder]));
   EXPECT_EQ(ph.sort_order, h.sort_order);
@@ -155,16 +156,16 @@ std::unique_ptr<TableWriter> Write(MemFileSystem* fs, const std::string& path, s
                                    bool finish = true) {
   std::unique_ptr<TableWriter> w;
   Status st = TableWriter::Create(fs, path, fields, o, &w);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   if (!st.ok()) return nullptr;
   RecordBuilder rb(w->fields());
   for (int i = 0; i < n; ++i) {
     fill(&rb, i);
     st = w->Append(rb.data());
-    EXPECT_TRUE(st.ok()) << "row " << i << ": " << st.ToString();
+    EXPECT_OK(st) << "row " << i << ": " << st.ToString();
   }
   if (finish) {
-    EXPECT_TRUE(w->Finish().ok());
+    EXPECT_OK(w->Finish());
   }
   return w;
 }
@@ -231,12 +232,12 @@ TEST(TableWriterHeader, MatchesTheDocumentedLayout) {
   o.code_page = 866;
   o.key_fields = 1;
   std::unique_ptr<TableWriter> w;
-  ASSERT_TRUE(TableWriter::Create(&fs, "TESTTAB.DB",
+  ASSERT_OK(TableWriter::Create(&fs, "TESTTAB.DB",
                                   {{"FName", FieldType::kAlpha, 80}, {"FDate", FieldType::kDate, 4},
                                    {"FTime", FieldType::kTime, 4}, {"FNumber", FieldType::kShort, 2},
                                    {"FOrder", FieldType::kLong, 4}, {"FYearOrder", FieldType::kShort, 2}},
-                                  o, &w).ok());
-  ASSERT_TRUE(w->Finish().ok());
+                                  o, &w));
+  ASSERT_OK(w->Finish());
   struct Want { size_t at, width; uint32_t value; };
   auto check = [](const Bytes& f, std::initializer_list<Want> wants) {
     for (const Want& x : wants)
@@ -297,7 +298,7 @@ TEST(IndexBuilder, RefusesWhatItCannotStore) {
   IndexHeaderParams hp;
   hp.key_fields = {Field{"K", FieldType::kLong, 4, 4, 0}};
   Bytes tpl, px;
-  ASSERT_TRUE(MakePrimaryIndexHeader(hp, &tpl).ok());
+  ASSERT_OK(MakePrimaryIndexHeader(hp, &tpl));
   Bytes key = {0x80, 0, 0, 1};
   EXPECT_EQ(BuildPrimaryIndex(tpl, {{key, 1, 40000}}, &px).code(), ErrorCode::kNotSupported);
   EXPECT_EQ(BuildPrimaryIndex(tpl, {{key, 1, 0}}, &px).code(), ErrorCode::kNotSupported);
@@ -322,12 +323,12 @@ TEST(IndexBuilder, RebuildKeepsTheTemplateAndHandlesEmptyIndexes) {
   hp.name = "pay.PX";
   hp.key_fields = {Field{"K", FieldType::kShort, 2, 2, 0}};
   Bytes tpl, px;
-  ASSERT_TRUE(MakePrimaryIndexHeader(hp, &tpl).ok());
+  ASSERT_OK(MakePrimaryIndexHeader(hp, &tpl));
   EXPECT_EQ(LoadLE16(&tpl[hdr::kRealHeaderSize]), 173);
   EXPECT_EQ(tpl[hdr::kIndexStamp], 77);  // 254 + 78, mod 255
   tpl.resize(tpl.size() + 3 * 4096, 0xEE);  // old blocks behind the header are ignored
   std::vector<IndexEntry> l1 = {{{0x80, 1}, 1, 10}, {{0x80, 9}, 3, 7}};
-  ASSERT_TRUE(BuildPrimaryIndex(tpl, l1, &px).ok());
+  ASSERT_OK(BuildPrimaryIndex(tpl, l1, &px));
   ASSERT_EQ(px.size(), 2048u + 4096u);
   Bytes same(tpl.begin(), tpl.begin() + 2048), got(px.begin(), px.begin() + 2048);
   for (auto [at, width] : {std::pair<size_t, size_t>{hdr::kNumRecords, 4}, {hdr::kUsedBlocks, 2}, {hdr::kFileBlocks, 2},
@@ -341,11 +342,11 @@ TEST(IndexBuilder, RebuildKeepsTheTemplateAndHandlesEmptyIndexes) {
   // Second entry: key 80 09, block 3, count 7, 80 00.
   EXPECT_EQ(Bytes(px.begin() + 2048 + 6 + 8, px.begin() + 2048 + 6 + 16), (Bytes{0x80, 9, 0x80, 3, 0x80, 7, 0x80, 0}));
 
-  ASSERT_TRUE(BuildPrimaryIndex(tpl, {}, &px).ok());
+  ASSERT_OK(BuildPrimaryIndex(tpl, {}, &px));
   EXPECT_EQ(px.size(), 2048u);
   EXPECT_EQ(LoadLE16(&px[hdr::kIndexRoot]), 1);
   EXPECT_EQ(px[hdr::kIndexLevels], 0);
-  ASSERT_TRUE(BuildPrimaryIndex(tpl, {}, &px, EmptyIndex::kOneEmptyBlock).ok());
+  ASSERT_OK(BuildPrimaryIndex(tpl, {}, &px, EmptyIndex::kOneEmptyBlock));
   ASSERT_EQ(px.size(), 2048u + 4096u);
   EXPECT_EQ(LoadLE16(&px[hdr::kFirstBlock]), 1);
   EXPECT_EQ(static_cast<int16_t>(LoadLE16(&px[2048 + 4])), -8);
@@ -401,8 +402,8 @@ TEST(TableWriterRefuses, KeysOutOfOrderButGoesOn) {
   auto w = Write(&fs, "k.db", {{"K", FieldType::kShort, 2}}, Keyed(2048, 0), 2,
                  [](RecordBuilder* rb, int i) { rb->SetInt(0, i ? 3 : -5); }, false);
   for (uint8_t k : {3, 2}) EXPECT_EQ(w->Append(Bytes{0x80, k}.data()).code(), ErrorCode::kNotSupported);
-  ASSERT_TRUE(w->Append(Bytes{0x80, 10}.data()).ok());
-  ASSERT_TRUE(w->Finish().ok());
+  ASSERT_OK(w->Append(Bytes{0x80, 10}.data()));
+  ASSERT_OK(w->Finish());
   EXPECT_EQ(ReadRecords(&fs, "k.db"), (std::vector<Bytes>{{0x7F, 0xFB}, {0x80, 3}, {0x80, 10}}));
 }
 
@@ -426,7 +427,7 @@ TEST(TableWriterLimits, BlockCountAndRecordBuilderRanges) {
   o.key_fields = 0;
   auto w = Write(&fs, "full.db", block_wide, o, 65535, [](RecordBuilder*, int) {}, false);
   EXPECT_EQ(w->Append(Bytes(w->record_size(), 1).data()).code(), ErrorCode::kNotSupported);
-  ASSERT_TRUE(w->Finish().ok());
+  ASSERT_OK(w->Finish());
   EXPECT_EQ(ReadRecords(&fs, "full.db").size(), 65535u);
 
   RecordBuilder rb({{"S", FieldType::kShort, 2, 2, 0}, {"A", FieldType::kAlpha, 3, 3, 2}});

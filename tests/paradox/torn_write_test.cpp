@@ -19,63 +19,12 @@
 #include "paradox/store/table_editor.h"
 #include "paradox/table_writer.h"
 #include "paradox/value.h"
-#include "table_helpers.h"
+#include "../support/table_helpers.h"
 
 namespace paradox {
 namespace {
 
-// Writes go through until the budget is spent; the write that spends it
-// lands in part (when tearing: up to the last multiple of 512 bytes of the
-// file offset before its middle, as a write the system stopped half way
-// ends on a sector) and everything after fails, as in a process killed
-// during that write.
-struct Budget {
-  int writes = 1 << 30;
-  bool tear = false;
-  std::string fail_sync;  // a file whose syncs fail
-};
-
-class TornFile : public File {
- public:
-  TornFile(std::unique_ptr<File> f, Budget* b, std::string path) : f_(std::move(f)), b_(b), path_(std::move(path)) {}
-  Status Read(uint64_t o, size_t n, uint8_t* out, size_t* got) override { return f_->Read(o, n, out, got); }
-  Status Size(uint64_t* s) override { return f_->Size(s); }
-  Status Write(uint64_t o, const uint8_t* d, size_t n) override {
-    if (b_->writes < 0) return Stopped();
-    if (b_->writes-- == 0) {
-      const uint64_t torn = (o + n / 2) / 512 * 512;
-      if (b_->tear && torn > o) (void)f_->Write(o, d, static_cast<size_t>(torn - o));
-      return Stopped();
-    }
-    return f_->Write(o, d, n);
-  }
-  Status Truncate(uint64_t s) override {
-    if (b_->writes < 0 || b_->writes-- == 0) return Stopped();
-    return f_->Truncate(s);
-  }
-  Status Sync() override { return path_ == b_->fail_sync ? Stopped() : f_->Sync(); }
-
- private:
-  static Status Stopped() { return Status::Error(ErrorCode::kIoError, "stopped"); }
-  std::unique_ptr<File> f_;
-  Budget* b_;
-  std::string path_;
-};
-
-class TornFileSystem : public MemFileSystem {
- public:
-  Budget budget;
-  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* out) override {
-    std::unique_ptr<File> f;
-    PX_RETURN_IF_ERROR(MemFileSystem::Open(path, mode, &f));
-    *out = std::make_unique<TornFile>(std::move(f), &budget, path);
-    return Status::OK();
-  }
-  void Reset(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
-    budget = Budget();
-    for (const auto& [name, bytes] : files) SetContents(name, bytes);
-  }
-};
+using Files = FaultFileSystem::Files;
 
 std::vector<uint8_t> Pattern(size_t n) {
   std::vector<uint8_t> v(n);
@@ -89,23 +38,22 @@ TEST(UndoJournalTest, ShortenedFileComesBackWhole) {
   const std::vector<uint8_t> original = Pattern(5000);
   for (bool fail_sync : {false, true}) {
     SCOPED_TRACE(fail_sync ? "undone at once (a sync failed)" : "undone at the next open (clearing never happened)");
-    TornFileSystem fs;
+    FaultFileSystem fs;
     fs.SetContents("t.db", {});  // the table, held while its journal is undone
     fs.SetContents("t.PX", original);
     {
       std::unique_ptr<File> px, journal;
-      ASSERT_TRUE(fs.Open("t.PX", OpenMode::kExclusive, &px).ok());
-      ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
+      ASSERT_OK(fs.Open("t.PX", OpenMode::kExclusive, &px));
+      ASSERT_OK(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal));
       // Journal, the write, the truncation; then the sync or the clearing fails.
-      fs.budget.writes = fail_sync ? 1 << 30 : 3;
-      if (fail_sync) fs.budget.fail_sync = "t.PX";
+      fs.Arm(fail_sync ? FaultPlan{Fault::kStop, 0, kSyncs, "t.PX"} : FaultPlan{Fault::kStop, 3});
       Status st = ApplyChange(journal.get(), {{"t.PX", px.get()}}, {{0, 0, std::vector<uint8_t>(100, 0xEE)}},
                               {2048});
       EXPECT_FALSE(st.ok());
     }
-    fs.budget = Budget();
+    fs.Disarm();
     bool undone = false;
-    ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
+    ASSERT_OK(RecoverJournal(&fs, "t.db", nullptr, &undone));
     if (!fail_sync) {
       EXPECT_TRUE(undone);
     }
@@ -127,25 +75,25 @@ TEST(UndoJournalTest, OnlyChangedBytesAreSavedAndWritten) {
   for (bool old_known : {false, true}) {
     SCOPED_TRACE(old_known ? "old bytes given" : "old bytes read");
     for (int writes : {1, 1 << 30}) {  // stopped after the journal, or not
-      TornFileSystem fs;
+      FaultFileSystem fs;
       fs.SetContents("t.db", original);
       {
         std::unique_ptr<File> db, journal;
-        ASSERT_TRUE(fs.Open("t.db", OpenMode::kExclusive, &db).ok());
-        ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
-        fs.budget.writes = writes;
+        ASSERT_OK(fs.Open("t.db", OpenMode::kExclusive, &db));
+        ASSERT_OK(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal));
+        fs.Arm({Fault::kStop, writes});
         FileWrite w{0, 0, block, old_known ? original.data() : nullptr};
         Status st = ApplyChange(journal.get(), {{"t.db", db.get()}}, {w}, {-1});
         EXPECT_EQ(st.ok(), writes > 1);
       }
-      fs.budget = Budget();
+      fs.Disarm();
       // Magic, length, the file with its length and the lengths the change
       // may leave, one range of ten bytes with its kind and the check of
       // its one piece, the checksum.
       EXPECT_EQ(fs.Contents(JournalPath("t.db")).size(),
                 8u + 4 + 4 + (2 + 4 + 8 + 8 + 8) + 4 + (2 + 8 + 4 + 1 + 10 + 4) + 8);
       bool undone = false;
-      ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
+      ASSERT_OK(RecoverJournal(&fs, "t.db", nullptr, &undone));
       EXPECT_EQ(undone, writes == 1);
       EXPECT_TRUE(fs.Contents("t.db") == (writes == 1 ? original : block));
     }
@@ -184,16 +132,15 @@ TEST(UndoJournalTest, BlocksThatLieTogetherGoOutInOneWrite) {
   };
   for (int budget : {1 << 30, 1}) {  // completes; torn in the blocks' write
     SCOPED_TRACE(budget == 1 ? "torn" : "complete");
-    TornFileSystem fs;
+    FaultFileSystem fs;
     fs.SetContents("t.db", original);
     std::vector<Seen> seen;
     {
       std::unique_ptr<File> db, journal;
-      ASSERT_TRUE(fs.Open("t.db", OpenMode::kExclusive, &db).ok());
-      ASSERT_TRUE(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal).ok());
+      ASSERT_OK(fs.Open("t.db", OpenMode::kExclusive, &db));
+      ASSERT_OK(fs.Open(JournalPath("t.db"), OpenMode::kCreate, &journal));
       Watch watched(std::move(db), &seen);
-      fs.budget.writes = budget;
-      fs.budget.tear = true;
+      fs.Arm({Fault::kTearAtSector, budget});
       Status st = ApplyChange(journal.get(), {{"t.db", &watched}}, writes, {-1});
       ASSERT_EQ(st.ok(), budget > 1);
     }
@@ -206,9 +153,9 @@ TEST(UndoJournalTest, BlocksThatLieTogetherGoOutInOneWrite) {
       EXPECT_EQ(seen[1].offset, 0u);
       EXPECT_TRUE(fs.Contents("t.db") == changed);
     } else {
-      fs.budget = Budget();
+      fs.Disarm();
       bool undone = false;
-      ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
+      ASSERT_OK(RecoverJournal(&fs, "t.db", nullptr, &undone));
       EXPECT_TRUE(undone);
       EXPECT_TRUE(fs.Contents("t.db") == original);
     }
@@ -245,35 +192,11 @@ TEST(UndoJournalTest, EarlierLayoutsAreStillRecovered) {
     fs.SetContents(JournalPath("t.db"), j);
     EXPECT_TRUE(JournalIsHot(&fs, "t.db"));
     bool undone = false;
-    ASSERT_TRUE(RecoverJournal(&fs, "t.db", nullptr, &undone).ok());
+    ASSERT_OK(RecoverJournal(&fs, "t.db", nullptr, &undone));
     EXPECT_TRUE(undone);
     EXPECT_TRUE(fs.Contents("t.PX") == original);
     EXPECT_FALSE(fs.FileExists(JournalPath("t.db")));
   }
-}
-
-// A keyed table (or not) of `rows` rows, four to a 1 KB block, with an
-// index of 1 KB blocks: a few hundred rows give an index of several blocks.
-std::vector<std::pair<std::string, std::vector<uint8_t>>> MakeTable(bool keyed, int rows) {
-  MemFileSystem fs;
-  CreateOptions o;
-  o.block_size = 1024;
-  o.index_block_size = 1024;
-  o.key_fields = keyed ? 1 : 0;
-  std::unique_ptr<TableWriter> w;
-  EXPECT_TRUE(TableWriter::Create(&fs, "t.db", {{"ID", FieldType::kLong, 4}, {"Pad", FieldType::kAlpha, 200}}, o, &w)
-                  .ok());
-  RecordBuilder rb(w->fields());
-  for (int i = 1; i <= rows; ++i) {
-    rb.Clear();
-    rb.SetInt(0, i);
-    rb.SetAlpha(1, "row " + std::to_string(i));
-    EXPECT_TRUE(w->Append(rb.data()).ok());
-  }
-  EXPECT_TRUE(w->Finish().ok());
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {{"t.db", fs.Contents("t.db")}};
-  if (keyed) files.push_back({"t.PX", fs.Contents("t.PX")});
-  return files;
 }
 
 std::vector<std::string> Problems(FileSystem* fs) {
@@ -298,29 +221,20 @@ class TornPurgeTest : public ::testing::TestWithParam<bool> {};  // keyed or not
 // The purge empties two thirds of the 225 data blocks, so the index (in
 // 1 KB blocks) loses blocks too and its file gets shorter.
 TEST_P(TornPurgeTest, TableReadsAsBeforeOrAfter) {
-  const auto files = MakeTable(GetParam(), 900);
-  std::vector<int> all, purged;
-  for (int i = 1; i <= 900; ++i) {
-    all.push_back(i);
-    if (i > 600) purged.push_back(i);
-  }
+  const auto files = PaddedTable(GetParam(), 900);
+  const std::vector<int> all = Range(1, 900), purged = Range(601, 900);
   Statement st;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 600", &st).ok());
-  for (bool tear : {false, true}) {
-    for (int n = 0;; ++n) {
-      const std::string where = std::string(tear ? "torn" : "stopped") + " at write " + std::to_string(n);
-      TornFileSystem fs;
-      fs.Reset(files);
-      fs.budget.writes = n;
-      fs.budget.tear = tear;
-      uint32_t deleted = 0;
-      Status s = ExecuteDelete(&fs, st, DateFormat(), &deleted);
-      fs.budget = Budget();
-      std::vector<int> ids = Ids(&fs);  // undoes what was cut short
-      EXPECT_TRUE(ids == all || ids == purged) << where << ": " << ids.size() << " rows";
-      if (Report(where, Problems(&fs)) || s.ok()) break;
-      ASSERT_LT(n, 2000) << "the purge never completes";
-    }
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\" WHERE ID <= 600", &st));
+  for (Fault fault : {Fault::kStop, Fault::kTearAtSector}) {
+    ForEachFaultPoint(
+        {fault}, [&](FaultFileSystem* fs) { fs->SetAll(files); },
+        [&](FaultFileSystem* fs) { return RunDelete(fs, st); },
+        [&](FaultFileSystem* fs, const FaultPoint& p) {
+          std::vector<int> ids = Ids(fs);  // undoes what was cut short
+          EXPECT_TRUE(ids == all || ids == purged) << p.where << ": " << ids.size() << " rows";
+          Report(p.where, Problems(fs));
+        },
+        2000);
   }
 }
 
@@ -333,51 +247,47 @@ INSTANTIATE_TEST_SUITE_P(KeyedAndNot, TornPurgeTest, ::testing::Bool(),
 TEST(TornIndexRebuildTest, IndexEndsExactOrMarkedOutOfDate) {
   // The index of a larger table, marked out of date, beside a smaller one;
   // and no index at all.
-  const auto big = MakeTable(true, 2400);
-  auto stale = MakeTable(true, 600);
-  stale[1].second = big[1].second;
-  stale[1].second[hdr::kIndexStamp] ^= 0x55;
-  auto missing = MakeTable(true, 600);
-  missing.pop_back();
+  const auto big = PaddedTable(true, 2400);
+  auto stale = PaddedTable(true, 600);
+  stale["t.PX"] = big.at("t.PX");
+  stale["t.PX"][hdr::kIndexStamp] ^= 0x55;
+  auto missing = PaddedTable(true, 600);
+  missing.erase("t.PX");
 
   for (const auto& [name, files] : {std::pair{"stale index", stale}, std::pair{"missing index", missing}}) {
-    for (bool tear : {false, true}) {
-      for (int n = 0;; ++n) {
-        const std::string where =
-            std::string(name) + ", " + (tear ? "torn" : "stopped") + " at write " + std::to_string(n);
-        TornFileSystem fs;
-        fs.Reset(files);
-        fs.budget.writes = n;
-        fs.budget.tear = tear;
-        std::unique_ptr<TableEditor> ed;
-        Status s = TableEditor::Open(&fs, "t.db", &ed);
-        ed.reset();
-        fs.budget = Budget();
-        EXPECT_EQ(Ids(&fs).size(), 600u) << where;
-        std::vector<std::string> problems = Problems(&fs), wrong;
-        // A file too short for a header claims nothing either.
-        bool marked = fs.Contents("t.PX").size() < hdr::kFixedEnd;
-        for (const std::string& p : problems) marked = marked || p.find("index out of date") != std::string::npos;
-        for (const std::string& p : problems)
-          if (p.rfind("t.PX", 0) != 0 || !marked) wrong.push_back(p);  // the data file is never at fault
-        if (Report(where + (marked ? "" : " (the index claims to be current)"), wrong) || s.ok()) break;
-        ASSERT_LT(n, 50) << where << ": opening never succeeds: " << s.ToString();
-      }
+    for (Fault fault : {Fault::kStop, Fault::kTearAtSector}) {
+      ForEachFaultPoint(
+          {fault}, [&](FaultFileSystem* fs) { fs->SetAll(files); },
+          [&](FaultFileSystem* fs) {
+            std::unique_ptr<TableEditor> ed;
+            return TableEditor::Open(fs, "t.db", &ed);
+          },
+          [&](FaultFileSystem* fs, const FaultPoint& p) {
+            const std::string where = std::string(name) + ", " + p.where;
+            EXPECT_EQ(Ids(fs).size(), 600u) << where;
+            std::vector<std::string> problems = Problems(fs), wrong;
+            // A file too short for a header claims nothing either.
+            bool marked = fs->Contents("t.PX").size() < hdr::kFixedEnd;
+            for (const std::string& p : problems) marked = marked || p.find("index out of date") != std::string::npos;
+            for (const std::string& p : problems)
+              if (p.rfind("t.PX", 0) != 0 || !marked) wrong.push_back(p);  // the data file is never at fault
+            Report(where + (marked ? "" : " (the index claims to be current)"), wrong);
+          },
+          50);
     }
   }
 }
 
 TEST(CutShortTableTest, RejectedByReaderCheckAndEditorAlike) {
-  auto files = MakeTable(false, 8);  // 204-byte records: five in block 1, three in block 2
-  std::vector<uint8_t>& db = files[0].second;
+  auto files = PaddedTable(false, 8);  // 204-byte records: five in block 1, three in block 2
+  std::vector<uint8_t>& db = files["t.db"];
   const size_t header_size = db[hdr::kHeaderSize] | size_t(db[hdr::kHeaderSize + 1]) << 8;
   db.resize(header_size + 1024 + 6 + 204 + 100);  // ends inside block 2's second record
-  TornFileSystem fs;
-  fs.Reset(files);
+  FaultFileSystem fs(files);
 
   std::unique_ptr<Table> t;
   Status opened = Table::Open(&fs, "t.db", OpenOptions(), &t);
-  ASSERT_TRUE(opened.ok()) << opened.ToString();
+  ASSERT_OK(opened);
   auto c = t->NewCursor();
   while (c->Valid()) c->Next();
   EXPECT_EQ(c->status().code(), ErrorCode::kCorruptBlock) << c->status().ToString();
@@ -390,7 +300,7 @@ TEST(CutShortTableTest, RejectedByReaderCheckAndEditorAlike) {
   EXPECT_FALSE(st.ok()) << "opened for changing";
   ed.reset();
   Statement all;
-  ASSERT_TRUE(ParseStatement("DELETE FROM \"t.db\"", &all).ok());
+  ASSERT_OK(ParseStatement("DELETE FROM \"t.db\"", &all));
   uint32_t deleted = 0;
   st = ExecuteDelete(&fs, all, DateFormat(), &deleted);
   EXPECT_FALSE(st.ok()) << deleted << " rows deleted";

@@ -11,6 +11,8 @@
 #include "table/errors.h"
 #include "table/tquery.h"
 #include "table/ttable.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace dataset {
 namespace {
@@ -28,9 +30,7 @@ struct Row {
 // Writes a table with the six fields (spelled in capitals, FNumber of the
 // given type) into a fresh folder and returns its path.
 std::string MakeTable(const std::string& test, FieldType number_type, const std::vector<Row>& rows) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / ("block_rec_" + test);
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = testsupport::FreshFolder("block_rec_" + test);
   std::string path = (dir / "AdvBlock.db").string();
   std::vector<FieldDef> fields = {{"FNAME", FieldType::kAlpha, 80}, {"FDATE", FieldType::kDate, 4},
                                    {"FTIME", FieldType::kTime, 4},  {"FNUMBER", number_type, number_type == FieldType::kShort ? uint8_t(2) : uint8_t(number_type == FieldType::kNumber ? 8 : 4)},
@@ -38,7 +38,7 @@ std::string MakeTable(const std::string& test, FieldType number_type, const std:
   std::unique_ptr<paradox::TableWriter> w;
   paradox::Status st = paradox::TableWriter::Create(paradox::FileSystem::Default(), path, fields,
                                                     paradox::CreateOptions(), &w);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   if (!st.ok()) return path;
   paradox::RecordBuilder rb(w->fields());
   for (const Row& r : rows) {
@@ -50,9 +50,9 @@ std::string MakeTable(const std::string& test, FieldType number_type, const std:
     else rb.SetInt(3, r.number);
     rb.SetInt(4, r.order);
     rb.SetInt(5, r.year);
-    EXPECT_TRUE(w->Append(rb.data()).ok());
+    EXPECT_OK(w->Append(rb.data()));
   }
-  EXPECT_TRUE(w->Finish().ok());
+  EXPECT_OK(w->Finish());
   return path;
 }
 
@@ -129,27 +129,25 @@ TEST(BlockRecTest, OrderedReadSortsByDateTimeName) {
 // Names of a DOS code page table reach the record in Windows-1251, cut to
 // 64 characters, as the field's text reads, whichever set reads them.
 TEST(BlockRecTest, NameOfADosCodePageTableAsTheFieldReadsIt) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "block_rec_866";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = testsupport::FreshFolder("block_rec_866");
   const std::string path = (dir / "AdvBlock.db").string();
   paradox::CreateOptions o;
   o.code_page = 866;
   std::unique_ptr<paradox::TableWriter> w;
-  ASSERT_TRUE(paradox::TableWriter::Create(paradox::FileSystem::Default(), path,
+  ASSERT_OK(paradox::TableWriter::Create(paradox::FileSystem::Default(), path,
                                            {{"FName", FieldType::kAlpha, 100}, {"FDate", FieldType::kDate, 4},
                                             {"FTime", FieldType::kTime, 4}, {"FNumber", FieldType::kShort, 2},
                                             {"FOrder", FieldType::kLong, 4}, {"FYearOrder", FieldType::kShort, 2}},
                                            o, &w)
-                  .ok());
+                  );
   const std::string privet = "\x8F\xE0\xA8\xA2\xA5\xE2";  // "Привет" in code page 866
   paradox::RecordBuilder rb(w->fields());
   for (const std::string& name : {privet, std::string(), std::string(70, '\xE0'), std::string(64, 'a') + privet}) {
     rb.Clear();
     if (!name.empty()) rb.SetAlpha(0, name);
-    ASSERT_TRUE(w->Append(rb.data()).ok());
+    ASSERT_OK(w->Append(rb.data()));
   }
-  ASSERT_TRUE(w->Finish().ok());
+  ASSERT_OK(w->Finish());
 
   TTable t;
   t.SetTableName(path);
@@ -171,20 +169,18 @@ TEST(BlockRecTest, NameOfADosCodePageTableAsTheFieldReadsIt) {
 }
 
 TEST(BlockRecTest, MissingFieldStopsTheRead) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "block_rec_missing";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = testsupport::FreshFolder("block_rec_missing");
   std::string path = (dir / "AdvBlock.db").string();
   std::unique_ptr<paradox::TableWriter> w;
-  ASSERT_TRUE(paradox::TableWriter::Create(paradox::FileSystem::Default(), path,
+  ASSERT_OK(paradox::TableWriter::Create(paradox::FileSystem::Default(), path,
                                            {{"FName", FieldType::kAlpha, 10}, {"FDate", FieldType::kDate, 4},
                                             {"FTime", FieldType::kTime, 4}},
                                            paradox::CreateOptions(), &w)
-                  .ok());
+                  );
   paradox::RecordBuilder rb(w->fields());
   rb.Clear();
-  ASSERT_TRUE(w->Append(rb.data()).ok());
-  ASSERT_TRUE(w->Finish().ok());
+  ASSERT_OK(w->Append(rb.data()));
+  ASSERT_OK(w->Finish());
   TQuery q;
   q.SQL.Add("SELECT * FROM \"" + path + "\"");
   q.SQL.Add("ORDER BY FDate,FTime,FName");

@@ -32,6 +32,8 @@
 #include "paradox/value.h"
 #include "../support/raw_table.h"
 #include "tools/sample_data.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 extern char** environ;
 
@@ -125,9 +127,8 @@ class AdvcleanStopTest : public ::testing::TestWithParam<bool> {};  // keyed or 
 
 TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
   const bool keyed = GetParam();
-  const fs::path scratch = fs::path(ADVCLEAN_TEST_TMPDIR) / ((keyed ? "stop-keyed-" : "stop-") + std::to_string(::getpid()));
+  const fs::path scratch = testsupport::FreshFolder((keyed ? "stop-keyed-" : "stop-") + std::to_string(::getpid()));
   const fs::path source = scratch / "source", work = scratch / "work";
-  fs::remove_all(scratch);
   fs::create_directories(source);
   tools::SampleOptions so;
   so.rows = 150000;  // a clean of about a second, with thousands of groups' worth of copies
@@ -135,7 +136,7 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
   so.old_percent = 30;
   so.repeat_percent = 12;
   so.seed = keyed ? 5 : 6;
-  ASSERT_TRUE(tools::WriteSampleTable(paradox::FileSystem::Default(), (source / "AdvBlock.db").string(), so, nullptr).ok());
+  ASSERT_OK(tools::WriteSampleTable(paradox::FileSystem::Default(), (source / "AdvBlock.db").string(), so, nullptr));
   const std::string db = (work / "AdvBlock.db").string();
   const std::string journal = fs::path(paradox::JournalPath(db)).filename().string();
 
@@ -202,7 +203,7 @@ TEST_P(AdvcleanStopTest, SignalsEndTheCleanAtAGroupBoundary) {
     // first: its finer rules (the index's stamp) may be asked too.
     if (names.count(journal) == 0) {
       std::vector<std::string> problems;
-      EXPECT_TRUE(paradox::CheckTable(paradox::FileSystem::Default(), db, &problems).ok()) << run;
+      EXPECT_OK(paradox::CheckTable(paradox::FileSystem::Default(), db, &problems)) << run;
       for (const std::string& p : problems) ADD_FAILURE() << run << ": check: " << p;
     }
     std::vector<bool> kept;

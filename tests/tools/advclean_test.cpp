@@ -25,6 +25,8 @@
 #include "table/ttable.h"
 #include "tools/advclean_console.h"
 #include "tools/sample_data.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace tools {
 namespace {
@@ -60,10 +62,7 @@ Outcome Advclean(const std::vector<std::string>& args) {
 }
 
 std::string FreshFolder(const std::string& name) {
-  const fs::path dir = fs::path(ADVCLEAN_TEST_TMPDIR) / ("advclean_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir.string();
+  return testsupport::FreshFolder("advclean_" + name).string();
 }
 
 std::string Sample(const std::string& name, bool keyed = false) {
@@ -73,7 +72,7 @@ std::string Sample(const std::string& name, bool keyed = false) {
   o.rows = 5000;
   o.old_percent = 10;
   o.repeat_percent = 5;
-  EXPECT_TRUE(WriteSampleTable(paradox::FileSystem::Default(), app::TablePath(dir), o, nullptr).ok());
+  EXPECT_OK(WriteSampleTable(paradox::FileSystem::Default(), app::TablePath(dir), o, nullptr));
   return dir;
 }
 
@@ -212,7 +211,7 @@ TEST(AdvcleanTest, DryRunThenCleanOnASample) {
 
   // The table: exact, without the old rows and the copies, no repeats left.
   std::vector<std::string> problems;
-  ASSERT_TRUE(paradox::CheckTable(paradox::FileSystem::Default(), table, &problems).ok());
+  ASSERT_OK(paradox::CheckTable(paradox::FileSystem::Default(), table, &problems));
   EXPECT_TRUE(problems.empty()) << problems.front();
   int rows_after = 0, old_after = 0;
   CountRows(table, &rows_after, &old_after);
@@ -348,7 +347,7 @@ TEST(AdvcleanTest, NoBackupNoChange) {
   const std::string backups = FreshFolder("backup_busy");
   {
     std::unique_ptr<paradox::TableEditor> other;
-    ASSERT_TRUE(paradox::TableEditor::Open(paradox::FileSystem::Default(), table, &other).ok());
+    ASSERT_OK(paradox::TableEditor::Open(paradox::FileSystem::Default(), table, &other));
     Outcome r = Advclean({"clean", "--backup", backups, dir});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Table is busy"), std::string::npos) << r.err;
@@ -375,12 +374,14 @@ TEST(AdvcleanTest, AReadOnlyOrHeldTableIsReadAndListed) {
   o.repeat_percent = 5;
   const std::string dir = FreshFolder("unchangeable");
   const std::string table = app::TablePath(dir);
-  ASSERT_TRUE(WriteSampleTable(paradox::FileSystem::Default(), table, o, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(paradox::FileSystem::Default(), table, o, nullptr));
   const auto before = Files(dir);
   for (bool held : {false, true}) {
     SCOPED_TRACE(held ? "held by another program" : "read-only");
     std::unique_ptr<paradox::File> other;  // another program reading the table
-    if (held) ASSERT_TRUE(paradox::FileSystem::Default()->Open(table, paradox::OpenMode::kRead, &other).ok());
+    if (held) {
+      ASSERT_OK(paradox::FileSystem::Default()->Open(table, paradox::OpenMode::kRead, &other));
+    }
     else fs::permissions(table, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                          fs::perm_options::remove);
     Outcome r = Advclean({"analyze", dir});

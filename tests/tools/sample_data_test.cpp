@@ -11,6 +11,7 @@
 #include "paradox/codepage.h"
 #include "paradox/table.h"
 #include "paradox/value.h"
+#include "../support/status_assert.h"
 
 namespace tools {
 namespace {
@@ -29,7 +30,7 @@ struct Written {
 Written Read(MemFileSystem* fs, const std::string& path) {
   std::unique_ptr<Table> t;
   Status st = Table::Open(fs, path, OpenOptions(), &t);
-  EXPECT_TRUE(st.ok()) << st.ToString();
+  EXPECT_OK(st);
   Written w;
   if (!st.ok()) return w;
   const auto& f = t->fields();
@@ -57,12 +58,12 @@ TEST(SampleData, SameSeedSameFilesOtherSeedOtherRows) {
   SampleOptions o = Options(3000, 42);
   o.keyed = true;
   MemFileSystem a, b, c;
-  ASSERT_TRUE(WriteSampleTable(&a, "AdvBlock.db", o, nullptr).ok());
-  ASSERT_TRUE(WriteSampleTable(&b, "AdvBlock.db", o, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(&a, "AdvBlock.db", o, nullptr));
+  ASSERT_OK(WriteSampleTable(&b, "AdvBlock.db", o, nullptr));
   EXPECT_EQ(a.Contents("AdvBlock.db"), b.Contents("AdvBlock.db"));
   EXPECT_EQ(a.Contents("AdvBlock.PX"), b.Contents("AdvBlock.PX"));
   o.seed = 43;
-  ASSERT_TRUE(WriteSampleTable(&c, "AdvBlock.db", o, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(&c, "AdvBlock.db", o, nullptr));
   EXPECT_NE(Read(&a, "AdvBlock.db").six, Read(&c, "AdvBlock.db").six);
   // Pinned first row: a change of the generator shows up here, not first in
   // a fixture someone regenerated.
@@ -79,7 +80,7 @@ TEST(SampleData, SharesAreRoughlyHonouredAndRepeatsAreExact) {
   o.near_percent = 6;
   MemFileSystem fs;
   SampleStats stats;
-  ASSERT_TRUE(WriteSampleTable(&fs, "AdvBlock.db", o, &stats).ok());
+  ASSERT_OK(WriteSampleTable(&fs, "AdvBlock.db", o, &stats));
   Written w = Read(&fs, "AdvBlock.db");
   ASSERT_EQ(w.six.size(), 20000u);
 
@@ -122,9 +123,9 @@ TEST(SampleData, CodePagesEncodeTheSameNames) {
   SampleOptions o = Options(500, 5);
   MemFileSystem fs866, fs1251;
   o.code_page = 866;
-  ASSERT_TRUE(WriteSampleTable(&fs866, "AdvBlock.db", o, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(&fs866, "AdvBlock.db", o, nullptr));
   o.code_page = 1251;
-  ASSERT_TRUE(WriteSampleTable(&fs1251, "AdvBlock.db", o, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(&fs1251, "AdvBlock.db", o, nullptr));
   Written d = Read(&fs866, "AdvBlock.db"), w = Read(&fs1251, "AdvBlock.db");
   ASSERT_EQ(d.names.size(), w.names.size());
   for (size_t i = 0; i < d.names.size(); ++i) {
@@ -152,10 +153,10 @@ TEST(SampleData, LongNumbersVersionsAndKeys) {
     o.long_number = true;
     MemFileSystem fs;
     SampleStats stats;
-    ASSERT_TRUE(WriteSampleTable(&fs, "AdvBlock.db", o, &stats).ok()) << version;
+    ASSERT_OK(WriteSampleTable(&fs, "AdvBlock.db", o, &stats)) << version;
     ASSERT_TRUE(fs.FileExists("AdvBlock.PX"));
     std::unique_ptr<Table> t;
-    ASSERT_TRUE(Table::Open(&fs, "AdvBlock.db", OpenOptions(), &t).ok());
+    ASSERT_OK(Table::Open(&fs, "AdvBlock.db", OpenOptions(), &t));
     EXPECT_EQ(t->header().version, SampleVersionByte(version));
     EXPECT_EQ(t->header().autoinc, 4000u);
     Written w = Read(&fs, "AdvBlock.db");
@@ -183,7 +184,7 @@ TEST(SampleData, RefusesUnusableOptions) {
   o.block_size = 2048;  // 14 rows a block: 71429 blocks
   EXPECT_FALSE(CheckSampleOptions(o).ok());
   o.block_size = 0;
-  EXPECT_TRUE(CheckSampleOptions(o).ok());
+  EXPECT_OK(CheckSampleOptions(o));
   EXPECT_EQ(ChooseSampleBlockSize(1000000, 142), 16384u);
   EXPECT_EQ(ChooseSampleBlockSize(1000, 142), 2048u);
   MemFileSystem fs;

@@ -26,6 +26,8 @@
 #include "paradox/stop.h"
 #include "tools/advclean.h"
 #include "tools/sample_data.h"
+#include "../support/status_assert.h"
+#include "../support/temp_folder.h"
 
 namespace tools {
 namespace {
@@ -151,16 +153,15 @@ TEST_F(ConsoleEvents, SignalsAskForTheStopAndTheHandlingBeforeComesBack) {
 // consistent for a reader of its bytes, without a journal.
 TEST_F(ConsoleEvents, AdvcleanToldToStopEndsAtAGroupBoundary) {
   if (!OwnConsole()) GTEST_SKIP() << "no console of the test's own to press Ctrl+C in";
-  const fs::path root = fs::path(ADVCLEAN_TEST_TMPDIR) / "advclean_told_to_stop";
+  const fs::path root = testsupport::FreshFolder("advclean_told_to_stop");
   const fs::path source = root / "source", work = root / "work";
-  fs::remove_all(root);
   fs::create_directories(source);
   SampleOptions so;
   so.rows = 60000;
   so.keyed = true;
   so.repeat_percent = 12;
   const std::string db = app::TablePath(work.string());
-  ASSERT_TRUE(WriteSampleTable(paradox::FileSystem::Default(), app::TablePath(source.string()), so, nullptr).ok());
+  ASSERT_OK(WriteSampleTable(paradox::FileSystem::Default(), app::TablePath(source.string()), so, nullptr));
   const size_t rows_before = testsupport::ReadRawTable(app::TablePath(source.string())).rows.size();
 
   auto run = [&](double delay, std::string* err) {

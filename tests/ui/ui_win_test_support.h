@@ -13,6 +13,7 @@
 #include "framework/text.h"
 #include "framework/wide_win.h"
 #include "ui/folder_dialog_win.h"
+#include "tests/support/temp_folder.h"
 
 namespace testing_ui {
 
@@ -27,9 +28,7 @@ class HostForm : public framework::TForm {
 // An empty folder of the test folder, as a full Windows path without a
 // trailing "\", holding the given subfolders (paths relative to it).
 inline std::u16string FreshTree(const std::string& name, std::initializer_list<const char*> subfolders = {}) {
-  std::filesystem::path dir = std::filesystem::path(ADVCLEAN_TEST_TMPDIR) / "ui" / name;
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const std::filesystem::path dir = testsupport::FreshFolder("ui/" + name);
   for (const char* sub : subfolders) std::filesystem::create_directories(dir / sub);
   std::u16string path = framework::FromUtf8(dir.string());
   wchar_t full[MAX_PATH * 2];
