@@ -327,6 +327,10 @@ int RunAdvclean(const std::vector<std::string>& args, std::FILE* out, std::FILE*
   }
   if (o.json) PrintJson(out, o, r);
   else PrintText(out, o, r);
+  // Out while the signals still only ask for a stop: one arriving after the
+  // handlers are gone ends a process whose work and report are through.
+  std::fflush(out);
+  std::fflush(err);
   return r.cleaned && !r.remaining.empty() ? 1 : 0;
 }
 
