@@ -207,27 +207,39 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
 }
 
 Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
-  const TableHeader& h = header_;
-  const uint32_t rs = h.record_size;
-  Change& c = *change;
-  auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
-    StoreLE16(&blk[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
-    // Nothing of a deleted record stays behind the ones kept.
-    std::fill(blk.begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk.end(), 0);
-  };
-  uint16_t first_block = h.first_block;
-  c.last_block = h.last_block;
-  c.free_head = h.first_free_block;
-  c.used = h.used_blocks;
+  const uint16_t first_block = header_.first_block;
+  change->last_block = header_.last_block;
+  change->free_head = header_.first_free_block;
+  change->used = header_.used_blocks;
   std::vector<uint16_t> emptied;
+  PX_RETURN_IF_ERROR(CloseUp(victims, change, &emptied));
 
-  // Within each block the records kept close up, in their order.
+  // Emptied blocks leave the chain for the free list, the chain's head last:
+  // the head stays the first block and takes over its successor's records.
+  for (uint16_t b : emptied) {
+    if (b == first_block) continue;
+    PX_RETURN_IF_ERROR(Unlink(b, change));
+    PX_RETURN_IF_ERROR(FreeBlock(b, change));
+    change->structure = true;
+  }
+  if (first_block != 0 && count_[first_block] == 0) {
+    PX_RETURN_IF_ERROR(RefillHead(change));
+    change->structure = true;
+  }
+  SetHeader(victims.size(), change);
+  return Status::OK();
+}
+
+// Within each block the records kept close up, in their order; `emptied`
+// gets the blocks left without one.
+Status RecordChain::CloseUp(const std::vector<RowPos>& victims, Change* change, std::vector<uint16_t>* emptied) {
+  const uint32_t rs = header_.record_size;
   for (size_t i = 0; i < victims.size();) {
     uint16_t b = victims[i].block;
     std::vector<uint8_t>* blk = nullptr;
-    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
+    PX_RETURN_IF_ERROR(Image(b, change, &blk));
     uint32_t n = count_[b], kept = 0;
-    c.old_count.push_back(static_cast<uint16_t>(n));
+    change->old_count.push_back(static_cast<uint16_t>(n));
     size_t j = i;
     for (uint32_t s = 0; s < n; ++s) {
       if (j < victims.size() && victims[j].block == b && victims[j].slot == s) {
@@ -242,74 +254,82 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
           .With(path_);
     i = j;
     count_[b] = static_cast<uint16_t>(kept);
-    set_count(*blk, kept);
+    SetCount(blk, kept);
     if (kept > 0 && key_size_ > 0) std::memcpy(&first_keys_[size_t(b) * key_size_], &(*blk)[kBlockHeaderSize], key_size_);
-    c.touched.push_back(b);
-    if (kept == 0) emptied.push_back(b);
+    change->touched.push_back(b);
+    if (kept == 0) emptied->push_back(b);
   }
+  return Status::OK();
+}
 
-  // Emptied blocks leave the chain for the free list, the chain's head last:
-  // the head stays the first block and takes over its successor's records.
-  auto free_block = [&](uint16_t b) -> Status {
-    std::vector<uint8_t>* blk = nullptr;
-    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
-    StoreLE16(&(*blk)[0], c.free_head);
-    StoreLE16(&(*blk)[2], 0);
-    set_count(*blk, 0);
-    c.free_head = b;
-    in_chain_[b] = 0;
-    count_[b] = 0;
-    --c.used;
-    return Status::OK();
-  };
-  auto unlink = [&](uint16_t b) -> Status {
-    uint16_t p = prev_[b], n = next_[b];
-    std::vector<uint8_t>* pb = nullptr;
-    PX_RETURN_IF_ERROR(Image(p, &c, &pb));
-    StoreLE16(&(*pb)[0], n);
-    next_[p] = n;
-    if (n != 0) {
-      std::vector<uint8_t>* nb = nullptr;
-      PX_RETURN_IF_ERROR(Image(n, &c, &nb));
-      StoreLE16(&(*nb)[2], p);
-      prev_[n] = p;
-    } else {
-      c.last_block = p;
-    }
-    return Status::OK();
-  };
-  for (uint16_t b : emptied) {
-    if (b == first_block) continue;
-    PX_RETURN_IF_ERROR(unlink(b));
-    PX_RETURN_IF_ERROR(free_block(b));
-    c.structure = true;
+// Block `b`'s neighbours link to each other instead.
+Status RecordChain::Unlink(uint16_t b, Change* change) {
+  uint16_t p = prev_[b], n = next_[b];
+  std::vector<uint8_t>* pb = nullptr;
+  PX_RETURN_IF_ERROR(Image(p, change, &pb));
+  StoreLE16(&(*pb)[0], n);
+  next_[p] = n;
+  if (n != 0) {
+    std::vector<uint8_t>* nb = nullptr;
+    PX_RETURN_IF_ERROR(Image(n, change, &nb));
+    StoreLE16(&(*nb)[2], p);
+    prev_[n] = p;
+  } else {
+    change->last_block = p;
   }
-  if (first_block != 0 && count_[first_block] == 0) {
-    uint16_t n = next_[first_block];
-    if (n != 0) {
-      std::vector<uint8_t>* head = nullptr;
-      std::vector<uint8_t>* src = nullptr;
-      PX_RETURN_IF_ERROR(Image(first_block, &c, &head));
-      PX_RETURN_IF_ERROR(Image(n, &c, &src));
-      std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * rs);
-      count_[first_block] = count_[n];
-      set_count(*head, count_[n]);
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
-      c.moved_from = n;
-      PX_RETURN_IF_ERROR(unlink(n));
-      PX_RETURN_IF_ERROR(free_block(n));
-    }
-    c.structure = true;
-  }
+  return Status::OK();
+}
 
-  // Header fields that change; everything else stays as found.
-  c.records = h.num_records - static_cast<uint32_t>(victims.size());
+// Block `b`, out of the chain, becomes the free list's head.
+Status RecordChain::FreeBlock(uint16_t b, Change* change) {
+  std::vector<uint8_t>* blk = nullptr;
+  PX_RETURN_IF_ERROR(Image(b, change, &blk));
+  StoreLE16(&(*blk)[0], change->free_head);
+  StoreLE16(&(*blk)[2], 0);
+  SetCount(blk, 0);
+  change->free_head = b;
+  in_chain_[b] = 0;
+  count_[b] = 0;
+  --change->used;
+  return Status::OK();
+}
+
+// The emptied head takes over its successor's records, and the successor
+// is freed; an emptied head without one stays, empty.
+Status RecordChain::RefillHead(Change* change) {
+  const uint16_t first_block = header_.first_block;
+  uint16_t n = next_[first_block];
+  if (n == 0) return Status::OK();
+  std::vector<uint8_t>* head = nullptr;
+  std::vector<uint8_t>* src = nullptr;
+  PX_RETURN_IF_ERROR(Image(first_block, change, &head));
+  PX_RETURN_IF_ERROR(Image(n, change, &src));
+  std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * header_.record_size);
+  count_[first_block] = count_[n];
+  SetCount(head, count_[n]);
+  if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
+  change->moved_from = n;
+  PX_RETURN_IF_ERROR(Unlink(n, change));
+  return FreeBlock(n, change);
+}
+
+// Sets a block's record count in its header.
+void RecordChain::SetCount(std::vector<uint8_t>* blk, uint32_t n) const {
+  const uint32_t rs = header_.record_size;
+  StoreLE16(&(*blk)[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
+  // Nothing of a deleted record stays behind the ones kept.
+  std::fill(blk->begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk->end(), 0);
+}
+
+// Header fields that change; everything else stays as found.
+void RecordChain::SetHeader(size_t removed, Change* change) const {
+  Change& c = *change;
+  c.records = header_.num_records - static_cast<uint32_t>(removed);
   c.header.assign(header_bytes_.begin(), header_bytes_.begin() + hdr::kFixedEnd);
   StoreLE32(&c.header[hdr::kNumRecords], c.records);
   StoreLE16(&c.header[hdr::kUsedBlocks], c.used);
   StoreLE16(&c.header[hdr::kLastBlock], c.last_block);
   StoreLE16(&c.header[hdr::kFirstFreeBlock], c.free_head);
-  return Status::OK();
 }
 
 void RecordChain::Stage(Change&& c) {
