@@ -5,6 +5,7 @@
 
 #include "paradox/format/bytes.h"
 #include "paradox/store/journal_format.h"
+#include "paradox/store/journal_write.h"
 
 namespace paradox {
 

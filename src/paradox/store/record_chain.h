@@ -16,6 +16,7 @@
 #include "paradox/format/block.h"
 #include "paradox/format/header.h"
 #include "paradox/journal.h"
+#include "paradox/store/journal_write.h"
 #include "paradox/status.h"
 
 namespace paradox {
