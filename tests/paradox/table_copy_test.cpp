@@ -12,6 +12,7 @@
 #include <set>
 
 #include "../support/fixture_files.h"
+#include "paradox/env/file_mem.h"
 
 namespace paradox {
 namespace {

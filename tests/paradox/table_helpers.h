@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 #include "paradox/table_writer.h"
 
