@@ -26,12 +26,14 @@
 #include <vector>
 
 #include "paradox/file.h"
-#include "paradox/store/record_chain.h"
+#include "paradox/format/block.h"
 #include "paradox/status.h"
+#include "paradox/store/pending_groups.h"
 #include "paradox/table.h"
-#include "paradox/store/table_editor.h"
 
 namespace paradox {
+
+class TableEditor;
 
 // When a group of deletions is written: once it has gathered `bytes` of
 // blocks or `seconds` of work (whichever comes first).
@@ -91,7 +93,7 @@ class TableWalk : public TableHolder {
   uint32_t unwritten_deletions() const;
 
  private:
-  TableWalk() = default;
+  TableWalk();
   // The editor calls back into this walk; both stay where they are.
 
   Status TakeForChanges(bool* gone);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cleaning/cleaner.h"
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 #include "paradox/table.h"
 #include "paradox/table_writer.h"

@@ -22,6 +22,7 @@
 #include "paradox/check.h"
 #include "paradox/codepage.h"
 #include "paradox/delete_statement.h"
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 #include "paradox/sql.h"
 #include "paradox/status.h"

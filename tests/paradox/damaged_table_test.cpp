@@ -22,6 +22,7 @@
 #include "../support/fixture_files.h"
 #include "../support/text.h"
 #include "paradox/codepage.h"
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 #include "paradox/format/header.h"
 #include "paradox/status.h"

@@ -15,6 +15,7 @@
 #include "../support/fixture_files.h"
 #include "../support/status_assert.h"
 #include "../support/temp_folder.h"
+#include "paradox/env/file_mem.h"
 
 namespace paradox {
 namespace {

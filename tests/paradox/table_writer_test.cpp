@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "paradox/env/file_mem.h"
 #include "paradox/format/bytes.h"
 #include "paradox/format/header.h"
 #include "paradox/format/index_builder.h"

@@ -14,6 +14,7 @@
 #include "paradox/delete_statement.h"
 #include "paradox/format/header.h"
 #include "paradox/journal.h"
+#include "paradox/store/journal_write.h"
 #include "paradox/sql.h"
 #include "paradox/table.h"
 #include "paradox/store/table_editor.h"

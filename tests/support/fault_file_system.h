@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 
 namespace testsupport {

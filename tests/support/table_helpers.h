@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fault_file_system.h"
+#include "paradox/env/file_mem.h"
 #include "paradox/file.h"
 #include "paradox/sql.h"
 #include "paradox/table_writer.h"

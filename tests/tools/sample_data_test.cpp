@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "paradox/env/file_mem.h"
 #include "paradox/codepage.h"
 #include "paradox/table.h"
 #include "paradox/value.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <map>
 
-#include "paradox/file.h"
+#include "paradox/env/file_mem.h"
 
 namespace paradox {
 

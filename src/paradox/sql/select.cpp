@@ -94,6 +94,101 @@ void RadixSort(std::vector<uint64_t>* v, int low_bits) {
   }
 }
 
+// The columns the statement names, every field where it names none.
+Status PickColumns(const Table& t, const Statement& st, std::vector<int>* columns) {
+  if (st.columns.empty()) {
+    for (size_t i = 0; i < t.fields().size(); ++i) columns->push_back(static_cast<int>(i));
+    return Status::OK();
+  }
+  for (const std::string& name : st.columns) {
+    int f = t.FindField(name);
+    if (f < 0) return Status::Error(ErrorCode::kFieldNotFound, name);
+    columns->push_back(f);
+  }
+  return Status::OK();
+}
+
+// The statement's order as keys over the stored records; `*key_bytes`
+// gets their stored size together.
+Status PickSortKeys(const Table& t, const Statement& st, std::vector<SortKey>* keys, size_t* key_bytes) {
+  for (const OrderTerm& term : st.order_by) {
+    int f = t.FindField(term.field);
+    if (f < 0) return Status::Error(ErrorCode::kFieldNotFound, term.field);
+    const Field& field = t.fields()[static_cast<size_t>(f)];
+    if (IsBlobType(field.type))
+      return Status::Error(ErrorCode::kNotSupported, "cannot order by blob field " + term.field);
+    const bool text = field.type == FieldType::kAlpha;
+    keys->push_back(SortKey{field.offset, field.size, text, text ? t.to1251_map() : nullptr, term.descending});
+    *key_bytes += field.size;
+  }
+  return Status::OK();
+}
+
+// Every record of the table in file order, one after another in
+// `records`; `order` gets one entry per record.
+Status ReadRows(const Table& t, const std::string& name, std::unique_ptr<uint8_t[]>* records,
+                std::vector<uint64_t>* order) {
+  const size_t rsize = t.header().record_size;
+  size_t n = 0;
+  try {
+    // The header's count is bounded by the blocks in use, so this cannot
+    // exceed what the file itself could hold.
+    records->reset(new uint8_t[static_cast<size_t>(t.record_count()) * rsize]);
+    std::unique_ptr<Cursor> c = t.NewCursor();
+    for (; c->Valid(); c->Next(), ++n) std::memcpy(records->get() + n * rsize, c->record(), rsize);
+    PX_RETURN_IF_ERROR(c->status());
+    order->resize(n);
+  } catch (const std::bad_alloc&) {
+    return Status::Error(ErrorCode::kOutOfMemory, name);
+  }
+  return Status::OK();
+}
+
+// Each row's compact key: the bits of its first eight key bytes that differ
+// between rows at all, above its row number (the low `row_bits`). Returns
+// whether the compact keys hold every key bit, and whether they differ.
+bool CompactKeys(const std::vector<SortKey>& keys, size_t key_bytes, const uint8_t* base, size_t rsize,
+                 int row_bits, std::vector<uint64_t>* order_out, bool* differ_any) {
+  std::vector<uint64_t>& order = *order_out;
+  const size_t n = order.size();
+  uint64_t differ = 0;
+  for (size_t i = 0; i < n; ++i) {
+    order[i] = KeyPrefix(keys, base + i * rsize);
+    differ |= order[i] ^ order[0];
+  }
+  const int top = differ == 0 ? 0 : HighestBit(differ);
+  const int kept_bits = 64 - row_bits;
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t compact = differ == 0 ? 0 : (order[i] << (63 - top)) >> row_bits << row_bits;
+    order[i] = compact | i;
+  }
+  *differ_any = differ != 0;
+  return key_bytes <= 8 && top < kept_bits;
+}
+
+// Rows whose compact keys are equal, where the key holds more than they
+// do: whole keys decide, then the row number.
+void SortTies(const std::vector<SortKey>& keys, const uint8_t* base, size_t rsize, uint64_t mask,
+              std::vector<uint64_t>* order_out) {
+  std::vector<uint64_t>& order = *order_out;
+  const size_t n = order.size();
+  auto less = [&](uint64_t x, uint64_t y) {
+    const uint8_t* a = base + (x & mask) * rsize;
+    const uint8_t* b = base + (y & mask) * rsize;
+    for (const SortKey& k : keys) {
+      int c = CompareKey(k, a, b);
+      if (c != 0) return c < 0;
+    }
+    return (x & mask) < (y & mask);
+  };
+  for (size_t i = 0; i < n;) {
+    size_t j = i + 1;
+    while (j < n && (order[j] & ~mask) == (order[i] & ~mask)) ++j;
+    if (j - i > 1) std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j), less);
+    i = j;
+  }
+}
+
 }  // namespace
 
 void ResultSet::Prefetch(size_t i) const {
@@ -113,88 +208,28 @@ Status ResultSet::Run(FileSystem* fs, const Statement& st, std::unique_ptr<Resul
   PX_RETURN_IF_ERROR(Table::Open(fs, st.table, OpenOptions(), &rs->table_));
   const Table& t = *rs->table_;
   PX_RETURN_IF_ERROR(t.CheckTextCodePage());
-
-  if (st.columns.empty()) {
-    for (size_t i = 0; i < t.fields().size(); ++i) rs->columns_.push_back(static_cast<int>(i));
-  } else {
-    for (const std::string& name : st.columns) {
-      int f = t.FindField(name);
-      if (f < 0) return Status::Error(ErrorCode::kFieldNotFound, name);
-      rs->columns_.push_back(f);
-    }
-  }
-
+  PX_RETURN_IF_ERROR(PickColumns(t, st, &rs->columns_));
   std::vector<SortKey> keys;
   size_t key_bytes = 0;
-  for (const OrderTerm& term : st.order_by) {
-    int f = t.FindField(term.field);
-    if (f < 0) return Status::Error(ErrorCode::kFieldNotFound, term.field);
-    const Field& field = t.fields()[static_cast<size_t>(f)];
-    if (IsBlobType(field.type))
-      return Status::Error(ErrorCode::kNotSupported, "cannot order by blob field " + term.field);
-    const bool text = field.type == FieldType::kAlpha;
-    keys.push_back(SortKey{field.offset, field.size, text, text ? t.to1251_map() : nullptr, term.descending});
-    key_bytes += field.size;
-  }
-
-  const size_t rsize = rs->rsize_ = t.header().record_size;
-  size_t n = 0;
-  try {
-    // The header's count is bounded by the blocks in use, so this cannot
-    // exceed what the file itself could hold.
-    rs->records_.reset(new uint8_t[static_cast<size_t>(t.record_count()) * rsize]);
-    std::unique_ptr<Cursor> c = t.NewCursor();
-    for (; c->Valid(); c->Next(), ++n) std::memcpy(rs->records_.get() + n * rsize, c->record(), rsize);
-    PX_RETURN_IF_ERROR(c->status());
-    rs->order_.resize(n);
-  } catch (const std::bad_alloc&) {
-    return Status::Error(ErrorCode::kOutOfMemory, st.table);
-  }
-  for (size_t i = 0; i < n; ++i) rs->order_[i] = i;
+  PX_RETURN_IF_ERROR(PickSortKeys(t, st, &keys, &key_bytes));
+  rs->rsize_ = t.header().record_size;
+  PX_RETURN_IF_ERROR(ReadRows(t, st.table, &rs->records_, &rs->order_));
+  std::vector<uint64_t>& order = rs->order_;
+  const size_t n = order.size();
+  for (size_t i = 0; i < n; ++i) order[i] = i;
   if (keys.empty() || n < 2) {
     *out = std::move(rs);
     return Status::OK();
   }
 
-  // Each row's compact key: the bits of its first eight key bytes that
-  // differ between rows at all, above its row number. Sorting those (a
-  // stable sort) orders the rows; where two compact keys are equal and the
-  // key holds more than they do, whole keys decide, then the row number.
-  const uint8_t* base = rs->records_.get();
-  std::vector<uint64_t>& order = rs->order_;
+  // Sorting the compact keys (a stable sort) orders the rows, but for ties
+  // where the key holds more than they do.
   const int row_bits = HighestBit(n - 1) + 1;
   rs->row_mask_ = (uint64_t{1} << row_bits) - 1;
-  uint64_t differ = 0;
-  for (size_t i = 0; i < n; ++i) {
-    order[i] = KeyPrefix(keys, base + i * rsize);
-    differ |= order[i] ^ order[0];
-  }
-  const int top = differ == 0 ? 0 : HighestBit(differ);
-  const int kept_bits = 64 - row_bits;
-  const bool whole = key_bytes <= 8 && top < kept_bits;  // the compact keys hold every key bit
-  for (size_t i = 0; i < n; ++i) {
-    const uint64_t compact = differ == 0 ? 0 : (order[i] << (63 - top)) >> row_bits << row_bits;
-    order[i] = compact | i;
-  }
-  if (differ != 0) RadixSort(&order, row_bits);
-  if (!whole) {
-    const uint64_t mask = rs->row_mask_;
-    auto less = [&](uint64_t x, uint64_t y) {
-      const uint8_t* a = base + (x & mask) * rsize;
-      const uint8_t* b = base + (y & mask) * rsize;
-      for (const SortKey& k : keys) {
-        int c = CompareKey(k, a, b);
-        if (c != 0) return c < 0;
-      }
-      return (x & mask) < (y & mask);
-    };
-    for (size_t i = 0; i < n;) {
-      size_t j = i + 1;
-      while (j < n && (order[j] & ~mask) == (order[i] & ~mask)) ++j;
-      if (j - i > 1) std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j), less);
-      i = j;
-    }
-  }
+  bool differ = false;
+  const bool whole = CompactKeys(keys, key_bytes, rs->records_.get(), rs->rsize_, row_bits, &order, &differ);
+  if (differ) RadixSort(&order, row_bits);
+  if (!whole) SortTies(keys, rs->records_.get(), rs->rsize_, rs->row_mask_, &order);
   *out = std::move(rs);
   return Status::OK();
 }

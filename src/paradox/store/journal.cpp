@@ -5,6 +5,7 @@
 
 #include "paradox/format/bytes.h"
 #include "paradox/store/journal_format.h"
+#include "paradox/store/journal_write.h"
 
 namespace paradox {
 
@@ -224,169 +225,260 @@ Status WriteRuns(const std::vector<ChangeFile>& files, const std::vector<Run>& r
   return Status::OK();
 }
 
-}  // namespace
+// The journal of one change as it is built: every file's length, then the
+// bytes the change overwrites or cuts off, with checks of the new bytes and
+// the lengths the change may leave, so that a recovery can tell the files as
+// the change left them from a later change. Beside it, the runs the change
+// is written with.
+class ChangeJournal {
+ public:
+  ChangeJournal(const std::vector<ChangeFile>& files, std::vector<uint8_t>* j, std::vector<uint8_t>* joined)
+      : files_(files), j_(*j), joined_(*joined) {}
 
-Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
-                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
-  // Save what the writes overwrite and every file's length, with checks of
-  // the new bytes and the lengths the change may leave, so that a recovery
-  // can tell the files as the change left them from a later change.
-  std::vector<uint8_t> own;
-  std::vector<uint8_t>& j = buffer != nullptr ? *buffer : own;
-  j.assign(kMagic, kMagic + 8);
+  Status SaveLengths(const std::vector<FileWrite>& writes);
+  Status JoinWrites(const std::vector<FileWrite>& writes);
+  Status SaveCutOff(const std::vector<int64_t>& truncate);
+  void Seal();
+
+  const std::vector<Run>& runs() const { return runs_; }
+  // Every file's length before the change.
+  std::vector<uint64_t>& sizes() { return sizes_; }
+
+ private:
+  void Save(int file, uint64_t offset, uint8_t kind, const uint8_t* old, const uint8_t* now, size_t n);
+  Status OldBytes(const FileWrite& w, size_t held, const uint8_t** old);
+  void ExtendRun(const std::vector<FileWrite>& writes, size_t k, uint64_t at, uint64_t end);
+  void CloseRun();
+
+  const std::vector<ChangeFile>& files_;
+  std::vector<uint8_t>& j_;
+  std::vector<uint8_t>& joined_;  // the new bytes of the runs, one after another
+  std::vector<uint64_t> sizes_, least_, longest_;
+  std::vector<size_t> bounds_at_;
+  size_t count_at_ = 0;
+  uint32_t ranges_ = 0;
+  std::vector<Run> runs_;
+  std::vector<uint8_t> run_old_;  // what the file holds of the open run
+  std::vector<uint8_t> read_;
+};
+
+// The journal's head: every file's name and length, room for the lengths
+// the change may leave and for the number of ranges.
+Status ChangeJournal::SaveLengths(const std::vector<FileWrite>& writes) {
+  j_.assign(kMagic, kMagic + 8);
   size_t most = 64;
   for (const FileWrite& w : writes) most += 15 + w.size() + 4 * (w.size() / kPiece + 2);
-  j.reserve(most);
-  Put32(&j, 0);  // total length, set below
-  Put32(&j, static_cast<uint32_t>(files.size()));
-  std::vector<uint64_t> sizes(files.size());
-  std::vector<size_t> bounds_at(files.size());
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (files[i].size != nullptr && *files[i].size != kUnknownSize) sizes[i] = *files[i].size;
-    else PX_RETURN_IF_ERROR(files[i].file->Size(&sizes[i]));
-    Put16(&j, static_cast<uint16_t>(files[i].name.size()));
-    j.insert(j.end(), files[i].name.begin(), files[i].name.end());
-    Put64(&j, sizes[i]);
-    bounds_at[i] = j.size();
-    Put64(&j, 0);  // least and most length, set below
-    Put64(&j, 0);
+  j_.reserve(most);
+  Put32(&j_, 0);  // total length, set by Seal
+  Put32(&j_, static_cast<uint32_t>(files_.size()));
+  sizes_.resize(files_.size());
+  bounds_at_.resize(files_.size());
+  for (size_t i = 0; i < files_.size(); ++i) {
+    if (files_[i].size != nullptr && *files_[i].size != kUnknownSize) sizes_[i] = *files_[i].size;
+    else PX_RETURN_IF_ERROR(files_[i].file->Size(&sizes_[i]));
+    Put16(&j_, static_cast<uint16_t>(files_[i].name.size()));
+    j_.insert(j_.end(), files_[i].name.begin(), files_[i].name.end());
+    Put64(&j_, sizes_[i]);
+    bounds_at_[i] = j_.size();
+    Put64(&j_, 0);  // least and most length, set by Seal
+    Put64(&j_, 0);
   }
-  std::vector<uint64_t> least = sizes, longest = sizes;
-  const size_t count_at = j.size();
-  Put32(&j, 0);  // number of ranges, set below
-  uint32_t ranges = 0;
-  // `old` (null for bytes past the end) is saved; `now`, the bytes written
-  // there (null for bytes cut off), is checked piece by piece.
-  auto save = [&](int file, uint64_t offset, uint8_t kind, const uint8_t* old, const uint8_t* now, size_t n) {
-    Put16(&j, static_cast<uint16_t>(file));
-    Put64(&j, offset);
-    Put32(&j, static_cast<uint32_t>(n));
-    j.push_back(kind);
-    if (old != nullptr) j.insert(j.end(), old, old + n);
-    if (now != nullptr) {
-      const uint32_t pieces = PieceCount(offset, n);
-      for (uint32_t k = 0; k < pieces; ++k) {
-        size_t from = 0, len = 0;
-        PieceAt(offset, n, k, &from, &len);
-        Put32(&j, static_cast<uint32_t>(JournalChecksum(now + from, len)));
-      }
-    }
-    ++ranges;
-  };
+  least_ = sizes_;
+  longest_ = sizes_;
+  count_at_ = j_.size();
+  Put32(&j_, 0);  // number of ranges, set by Seal
+  return Status::OK();
+}
 
-  // Each write shrinks to the bytes that differ from the file's. Pieces of
-  // writes that lie together in the file join into runs, each written with
-  // one call: a call costs far more than the unchanged bytes between the
-  // pieces. Those bytes are written again, so a run's old bytes are saved
-  // whole, and its new bytes checked whole: a write cut short by a power
-  // cut may garble any sector it spans.
-  std::vector<Run> runs;
-  // Kept from one change to the next: fresh memory of this size costs its
-  // page faults every time on some systems.
-  static thread_local std::vector<uint8_t> joined;
-  joined.clear();
-  std::vector<uint8_t> run_old;  // what the file holds of the open run
-  auto close_run = [&] {
-    if (runs.empty()) return;
-    const Run& r = runs.back();
-    const uint8_t* now = joined.data() + r.at;
-    const size_t n = static_cast<size_t>(r.end - r.offset), held = run_old.size();
-    if (held > 0) save(r.file, r.offset, kOverwritten, run_old.data(), now, held);
-    if (n > held) save(r.file, r.offset + held, kAppended, nullptr, now + held, n - held);
-    run_old.clear();
-  };
-  std::vector<uint8_t> read;
+// `old` (null for bytes past the end) is saved; `now`, the bytes written
+// there (null for bytes cut off), is checked piece by piece.
+void ChangeJournal::Save(int file, uint64_t offset, uint8_t kind, const uint8_t* old, const uint8_t* now,
+                         size_t n) {
+  Put16(&j_, static_cast<uint16_t>(file));
+  Put64(&j_, offset);
+  Put32(&j_, static_cast<uint32_t>(n));
+  j_.push_back(kind);
+  if (old != nullptr) j_.insert(j_.end(), old, old + n);
+  if (now != nullptr) {
+    const uint32_t pieces = PieceCount(offset, n);
+    for (uint32_t k = 0; k < pieces; ++k) {
+      size_t from = 0, len = 0;
+      PieceAt(offset, n, k, &from, &len);
+      Put32(&j_, static_cast<uint32_t>(JournalChecksum(now + from, len)));
+    }
+  }
+  ++ranges_;
+}
+
+// What the file holds under the first `held` bytes of `w`: the caller's
+// copy, or read from the file.
+Status ChangeJournal::OldBytes(const FileWrite& w, size_t held, const uint8_t** old) {
+  *old = w.old;
+  if (held == 0 || *old != nullptr) return Status::OK();
+  read_.resize(held);
+  size_t got = 0;
+  PX_RETURN_IF_ERROR(files_[static_cast<size_t>(w.file)].file->Read(w.offset, held, read_.data(), &got));
+  if (got != held) return Status::Error(ErrorCode::kIoError, "short read while saving bytes to overwrite");
+  *old = read_.data();
+  return Status::OK();
+}
+
+// Saves the open run: its old bytes whole, and what it writes past the
+// file's end.
+void ChangeJournal::CloseRun() {
+  if (runs_.empty()) return;
+  const Run& r = runs_.back();
+  const uint8_t* now = joined_.data() + r.at;
+  const size_t n = static_cast<size_t>(r.end - r.offset), held = run_old_.size();
+  if (held > 0) Save(r.file, r.offset, kOverwritten, run_old_.data(), now, held);
+  if (n > held) Save(r.file, r.offset + held, kAppended, nullptr, now + held, n - held);
+  run_old_.clear();
+}
+
+// Joins the piece at .. end of writes[k] to the open run, or opens a run
+// with it.
+void ChangeJournal::ExtendRun(const std::vector<FileWrite>& writes, size_t k, uint64_t at, uint64_t end) {
+  if (!runs_.empty() && end - runs_.back().offset <= kMostPerWrite && Contiguous(writes, runs_.back().last, k)) {
+    // The bytes between the run and this piece: the file holds them (only
+    // bytes equal to the file's are left out of a piece), and they are
+    // written again as they are.
+    Run& r = runs_.back();
+    const size_t gap = joined_.size();
+    for (size_t between = r.last; between <= k; ++between) AppendPart(writes[between], r.end, at, &joined_);
+    run_old_.insert(run_old_.end(), joined_.begin() + static_cast<ptrdiff_t>(gap), joined_.end());
+    r.end = end;
+    r.last = k;
+  } else {
+    CloseRun();
+    runs_.push_back(Run{writes[k].file, at, end, k, k, joined_.size()});
+  }
+}
+
+// Each write shrinks to the bytes that differ from the file's. Pieces of
+// writes that lie together in the file join into runs, each written with
+// one call: a call costs far more than the unchanged bytes between the
+// pieces. Those bytes are written again, so a run's old bytes are saved
+// whole, and its new bytes checked whole: a write cut short by a power cut
+// may garble any sector it spans.
+Status ChangeJournal::JoinWrites(const std::vector<FileWrite>& writes) {
+  joined_.clear();
   for (size_t k = 0; k < writes.size(); ++k) {
     const FileWrite& w = writes[k];
-    const uint64_t size = sizes[static_cast<size_t>(w.file)];
+    const uint64_t size = sizes_[static_cast<size_t>(w.file)];
     const size_t n = w.size();
     const uint8_t* bytes = w.begin();
     const size_t held = w.offset >= size ? 0 : static_cast<size_t>(std::min<uint64_t>(n, size - w.offset));
-    const uint8_t* old = w.old;
-    if (held > 0 && old == nullptr) {
-      read.resize(held);
-      size_t got = 0;
-      PX_RETURN_IF_ERROR(files[static_cast<size_t>(w.file)].file->Read(w.offset, held, read.data(), &got));
-      if (got != held) return Status::Error(ErrorCode::kIoError, "short read while saving bytes to overwrite");
-      old = read.data();
-    }
+    const uint8_t* old = nullptr;
+    PX_RETURN_IF_ERROR(OldBytes(w, held, &old));
     const size_t lo = SamePrefix(old, bytes, held);
     // A write that ends past the file's end is kept to its end.
     const size_t hi = held == n ? n - SameSuffix(old + lo, bytes + lo, n - lo) : n;
     if (lo == hi) continue;
     const uint64_t at = w.offset + lo, end = w.offset + hi;
-    if (!runs.empty() && end - runs.back().offset <= kMostPerWrite && Contiguous(writes, runs.back().last, k)) {
-      // The bytes between the run and this piece: the file holds them (only
-      // bytes equal to the file's are left out of a piece), and they are
-      // written again as they are.
-      Run& r = runs.back();
-      const size_t gap = joined.size();
-      for (size_t between = r.last; between <= k; ++between) AppendPart(writes[between], r.end, at, &joined);
-      run_old.insert(run_old.end(), joined.begin() + static_cast<ptrdiff_t>(gap), joined.end());
-      r.end = end;
-      r.last = k;
-    } else {
-      close_run();
-      runs.push_back(Run{w.file, at, end, k, k, joined.size()});
-    }
-    joined.insert(joined.end(), bytes + lo, bytes + hi);
-    if (lo < held) run_old.insert(run_old.end(), old + lo, old + std::min(hi, held));
-    uint64_t& top = longest[static_cast<size_t>(w.file)];
+    ExtendRun(writes, k, at, end);
+    joined_.insert(joined_.end(), bytes + lo, bytes + hi);
+    if (lo < held) run_old_.insert(run_old_.end(), old + lo, old + std::min(hi, held));
+    uint64_t& top = longest_[static_cast<size_t>(w.file)];
     top = std::max<uint64_t>(top, end);
   }
-  close_run();
-  // Bytes a truncation cuts off are saved like bytes a write overwrites.
-  for (size_t i = 0; i < truncate.size() && i < files.size(); ++i) {
+  CloseRun();
+  return Status::OK();
+}
+
+// Bytes a truncation cuts off are saved like bytes a write overwrites.
+Status ChangeJournal::SaveCutOff(const std::vector<int64_t>& truncate) {
+  for (size_t i = 0; i < truncate.size() && i < files_.size(); ++i) {
     if (truncate[i] < 0) continue;
     const uint64_t at = static_cast<uint64_t>(truncate[i]);
-    least[i] = std::min(least[i], at);
-    longest[i] = std::max(longest[i], at);
-    if (at >= sizes[i]) continue;
-    read.resize(static_cast<size_t>(sizes[i] - at));
+    least_[i] = std::min(least_[i], at);
+    longest_[i] = std::max(longest_[i], at);
+    if (at >= sizes_[i]) continue;
+    read_.resize(static_cast<size_t>(sizes_[i] - at));
     size_t got = 0;
-    PX_RETURN_IF_ERROR(files[i].file->Read(at, read.size(), read.data(), &got));
-    save(static_cast<int>(i), at, kCutOff, read.data(), nullptr, got);
+    PX_RETURN_IF_ERROR(files_[i].file->Read(at, read_.size(), read_.data(), &got));
+    Save(static_cast<int>(i), at, kCutOff, read_.data(), nullptr, got);
+  }
+  return Status::OK();
+}
+
+// Fills in the lengths the change may leave, the number of ranges and the
+// journal's length, and appends its checksum.
+void ChangeJournal::Seal() {
+  for (size_t i = 0; i < files_.size(); ++i) {
+    Store64(&j_[bounds_at_[i]], least_[i]);
+    Store64(&j_[bounds_at_[i] + 8], longest_[i]);
+  }
+  StoreLE32(&j_[count_at_], ranges_);
+  StoreLE32(&j_[8], static_cast<uint32_t>(j_.size() + 8));
+  Put64(&j_, JournalChecksum(j_.data(), j_.size()));
+}
+
+// The change itself: the runs in their order, the new lengths, then every
+// file forced to stable storage.
+Status WriteChange(const std::vector<ChangeFile>& files, const std::vector<Run>& runs,
+                   const std::vector<uint8_t>& joined, const std::vector<int64_t>& truncate) {
+  Status applied = WriteRuns(files, runs, joined);
+  for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
+    if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
+  for (size_t i = 0; i < files.size() && applied.ok(); ++i) applied = files[i].file->Sync();
+  return applied;
+}
+
+// Puts back what the journal `j` saved and the lengths `sizes`; the journal
+// stays for the next open should any of this fail as well.
+void PutBack(File* jf, const std::vector<ChangeFile>& files, const std::vector<uint8_t>& j,
+             const std::vector<uint64_t>& sizes) {
+  Parsed p;
+  Status back = Parse(j, j.size() - 8, &p) ? Status::OK() : Status::Error(ErrorCode::kIoError);
+  for (const Parsed::Range& g : p.saved)
+    if (back.ok() && g.old != nullptr) back = files[g.file].file->Write(g.offset, g.old, g.size);
+  for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Truncate(sizes[i]);
+  for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Sync();
+  if (back.ok()) (void)ClearJournal(jf);
+}
+
+// Tells the callers that keep the files' lengths what the change left.
+void NoteNewSizes(const std::vector<ChangeFile>& files, const std::vector<Run>& runs,
+                  const std::vector<int64_t>& truncate, std::vector<uint64_t>* sizes) {
+  for (const Run& r : runs) {
+    uint64_t& size = (*sizes)[static_cast<size_t>(r.file)];
+    size = std::max<uint64_t>(size, r.end);
   }
   for (size_t i = 0; i < files.size(); ++i) {
-    Store64(&j[bounds_at[i]], least[i]);
-    Store64(&j[bounds_at[i] + 8], longest[i]);
+    if (i < truncate.size() && truncate[i] >= 0) (*sizes)[i] = static_cast<uint64_t>(truncate[i]);
+    if (files[i].size != nullptr) *files[i].size = (*sizes)[i];
   }
-  StoreLE32(&j[count_at], ranges);
-  StoreLE32(&j[8], static_cast<uint32_t>(j.size() + 8));
-  Put64(&j, JournalChecksum(j.data(), j.size()));
+}
+
+}  // namespace
+
+Status ApplyChange(File* jf, const std::vector<ChangeFile>& files, const std::vector<FileWrite>& writes,
+                   const std::vector<int64_t>& truncate, std::vector<uint8_t>* buffer) {
+  std::vector<uint8_t> own;
+  // Kept from one change to the next: fresh memory of this size costs its
+  // page faults every time on some systems.
+  static thread_local std::vector<uint8_t> joined;
+  std::vector<uint8_t>& j = buffer != nullptr ? *buffer : own;
+  ChangeJournal journal(files, &j, &joined);
+  PX_RETURN_IF_ERROR(journal.SaveLengths(writes));
+  PX_RETURN_IF_ERROR(journal.JoinWrites(writes));
+  PX_RETURN_IF_ERROR(journal.SaveCutOff(truncate));
+  journal.Seal();
 
   // Write-ahead: the journal is on stable storage before a byte it protects
   // is overwritten.
   PX_RETURN_IF_ERROR(jf->Write(0, j.data(), j.size()));
   PX_RETURN_IF_ERROR(jf->Sync());
 
-  // The change itself. Should a write fail here, undo at once.
-  Status applied = WriteRuns(files, runs, joined);
-  for (size_t i = 0; i < truncate.size() && applied.ok(); ++i)
-    if (truncate[i] >= 0) applied = files[i].file->Truncate(static_cast<uint64_t>(truncate[i]));
-  // The files are on stable storage before the journal is cleared.
-  for (size_t i = 0; i < files.size() && applied.ok(); ++i) applied = files[i].file->Sync();
+  // Should a write fail here, undo at once. The files are on stable storage
+  // before the journal is cleared.
+  Status applied = WriteChange(files, journal.runs(), joined, truncate);
   if (!applied.ok()) {
-    // Put back what was saved; the journal stays for the next open should
-    // any of this fail as well.
-    Parsed p;
-    Status back = Parse(j, j.size() - 8, &p) ? Status::OK() : Status::Error(ErrorCode::kIoError);
-    for (const Parsed::Range& g : p.saved)
-      if (back.ok() && g.old != nullptr) back = files[g.file].file->Write(g.offset, g.old, g.size);
-    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Truncate(sizes[i]);
-    for (size_t i = 0; i < files.size() && back.ok(); ++i) back = files[i].file->Sync();
-    if (back.ok()) (void)ClearJournal(jf);
+    PutBack(jf, files, j, journal.sizes());
     return applied;
   }
   PX_RETURN_IF_ERROR(ClearJournal(jf));
-  for (const Run& r : runs) {
-    uint64_t& size = sizes[static_cast<size_t>(r.file)];
-    size = std::max<uint64_t>(size, r.end);
-  }
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (i < truncate.size() && truncate[i] >= 0) sizes[i] = static_cast<uint64_t>(truncate[i]);
-    if (files[i].size != nullptr) *files[i].size = sizes[i];
-  }
+  NoteNewSizes(files, journal.runs(), truncate, &journal.sizes());
   return Status::OK();
 }
 

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "paradox/format/bytes.h"
-#include "paradox/format/index_builder.h"
 
 namespace paradox {
 
@@ -209,27 +207,39 @@ Status RecordChain::Image(uint16_t b, Change* change, std::vector<uint8_t>** out
 }
 
 Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
-  const TableHeader& h = header_;
-  const uint32_t rs = h.record_size;
-  Change& c = *change;
-  auto set_count = [&](std::vector<uint8_t>& blk, uint32_t n) {
-    StoreLE16(&blk[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
-    // Nothing of a deleted record stays behind the ones kept.
-    std::fill(blk.begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk.end(), 0);
-  };
-  uint16_t first_block = h.first_block;
-  c.last_block = h.last_block;
-  c.free_head = h.first_free_block;
-  c.used = h.used_blocks;
+  const uint16_t first_block = header_.first_block;
+  change->last_block = header_.last_block;
+  change->free_head = header_.first_free_block;
+  change->used = header_.used_blocks;
   std::vector<uint16_t> emptied;
+  PX_RETURN_IF_ERROR(CloseUp(victims, change, &emptied));
 
-  // Within each block the records kept close up, in their order.
+  // Emptied blocks leave the chain for the free list, the chain's head last:
+  // the head stays the first block and takes over its successor's records.
+  for (uint16_t b : emptied) {
+    if (b == first_block) continue;
+    PX_RETURN_IF_ERROR(Unlink(b, change));
+    PX_RETURN_IF_ERROR(FreeBlock(b, change));
+    change->structure = true;
+  }
+  if (first_block != 0 && count_[first_block] == 0) {
+    PX_RETURN_IF_ERROR(RefillHead(change));
+    change->structure = true;
+  }
+  SetHeader(victims.size(), change);
+  return Status::OK();
+}
+
+// Within each block the records kept close up, in their order; `emptied`
+// gets the blocks left without one.
+Status RecordChain::CloseUp(const std::vector<RowPos>& victims, Change* change, std::vector<uint16_t>* emptied) {
+  const uint32_t rs = header_.record_size;
   for (size_t i = 0; i < victims.size();) {
     uint16_t b = victims[i].block;
     std::vector<uint8_t>* blk = nullptr;
-    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
+    PX_RETURN_IF_ERROR(Image(b, change, &blk));
     uint32_t n = count_[b], kept = 0;
-    c.old_count.push_back(static_cast<uint16_t>(n));
+    change->old_count.push_back(static_cast<uint16_t>(n));
     size_t j = i;
     for (uint32_t s = 0; s < n; ++s) {
       if (j < victims.size() && victims[j].block == b && victims[j].slot == s) {
@@ -244,74 +254,82 @@ Status RecordChain::Remove(const std::vector<RowPos>& victims, Change* change) {
           .With(path_);
     i = j;
     count_[b] = static_cast<uint16_t>(kept);
-    set_count(*blk, kept);
+    SetCount(blk, kept);
     if (kept > 0 && key_size_ > 0) std::memcpy(&first_keys_[size_t(b) * key_size_], &(*blk)[kBlockHeaderSize], key_size_);
-    c.touched.push_back(b);
-    if (kept == 0) emptied.push_back(b);
+    change->touched.push_back(b);
+    if (kept == 0) emptied->push_back(b);
   }
+  return Status::OK();
+}
 
-  // Emptied blocks leave the chain for the free list, the chain's head last:
-  // the head stays the first block and takes over its successor's records.
-  auto free_block = [&](uint16_t b) -> Status {
-    std::vector<uint8_t>* blk = nullptr;
-    PX_RETURN_IF_ERROR(Image(b, &c, &blk));
-    StoreLE16(&(*blk)[0], c.free_head);
-    StoreLE16(&(*blk)[2], 0);
-    set_count(*blk, 0);
-    c.free_head = b;
-    in_chain_[b] = 0;
-    count_[b] = 0;
-    --c.used;
-    return Status::OK();
-  };
-  auto unlink = [&](uint16_t b) -> Status {
-    uint16_t p = prev_[b], n = next_[b];
-    std::vector<uint8_t>* pb = nullptr;
-    PX_RETURN_IF_ERROR(Image(p, &c, &pb));
-    StoreLE16(&(*pb)[0], n);
-    next_[p] = n;
-    if (n != 0) {
-      std::vector<uint8_t>* nb = nullptr;
-      PX_RETURN_IF_ERROR(Image(n, &c, &nb));
-      StoreLE16(&(*nb)[2], p);
-      prev_[n] = p;
-    } else {
-      c.last_block = p;
-    }
-    return Status::OK();
-  };
-  for (uint16_t b : emptied) {
-    if (b == first_block) continue;
-    PX_RETURN_IF_ERROR(unlink(b));
-    PX_RETURN_IF_ERROR(free_block(b));
-    c.structure = true;
+// Block `b`'s neighbours link to each other instead.
+Status RecordChain::Unlink(uint16_t b, Change* change) {
+  uint16_t p = prev_[b], n = next_[b];
+  std::vector<uint8_t>* pb = nullptr;
+  PX_RETURN_IF_ERROR(Image(p, change, &pb));
+  StoreLE16(&(*pb)[0], n);
+  next_[p] = n;
+  if (n != 0) {
+    std::vector<uint8_t>* nb = nullptr;
+    PX_RETURN_IF_ERROR(Image(n, change, &nb));
+    StoreLE16(&(*nb)[2], p);
+    prev_[n] = p;
+  } else {
+    change->last_block = p;
   }
-  if (first_block != 0 && count_[first_block] == 0) {
-    uint16_t n = next_[first_block];
-    if (n != 0) {
-      std::vector<uint8_t>* head = nullptr;
-      std::vector<uint8_t>* src = nullptr;
-      PX_RETURN_IF_ERROR(Image(first_block, &c, &head));
-      PX_RETURN_IF_ERROR(Image(n, &c, &src));
-      std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * rs);
-      count_[first_block] = count_[n];
-      set_count(*head, count_[n]);
-      if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
-      c.moved_from = n;
-      PX_RETURN_IF_ERROR(unlink(n));
-      PX_RETURN_IF_ERROR(free_block(n));
-    }
-    c.structure = true;
-  }
+  return Status::OK();
+}
 
-  // Header fields that change; everything else stays as found.
-  c.records = h.num_records - static_cast<uint32_t>(victims.size());
+// Block `b`, out of the chain, becomes the free list's head.
+Status RecordChain::FreeBlock(uint16_t b, Change* change) {
+  std::vector<uint8_t>* blk = nullptr;
+  PX_RETURN_IF_ERROR(Image(b, change, &blk));
+  StoreLE16(&(*blk)[0], change->free_head);
+  StoreLE16(&(*blk)[2], 0);
+  SetCount(blk, 0);
+  change->free_head = b;
+  in_chain_[b] = 0;
+  count_[b] = 0;
+  --change->used;
+  return Status::OK();
+}
+
+// The emptied head takes over its successor's records, and the successor
+// is freed; an emptied head without one stays, empty.
+Status RecordChain::RefillHead(Change* change) {
+  const uint16_t first_block = header_.first_block;
+  uint16_t n = next_[first_block];
+  if (n == 0) return Status::OK();
+  std::vector<uint8_t>* head = nullptr;
+  std::vector<uint8_t>* src = nullptr;
+  PX_RETURN_IF_ERROR(Image(first_block, change, &head));
+  PX_RETURN_IF_ERROR(Image(n, change, &src));
+  std::memcpy(&(*head)[kBlockHeaderSize], &(*src)[kBlockHeaderSize], size_t(count_[n]) * header_.record_size);
+  count_[first_block] = count_[n];
+  SetCount(head, count_[n]);
+  if (key_size_ > 0) std::memcpy(&first_keys_[size_t(first_block) * key_size_], &(*head)[kBlockHeaderSize], key_size_);
+  change->moved_from = n;
+  PX_RETURN_IF_ERROR(Unlink(n, change));
+  return FreeBlock(n, change);
+}
+
+// Sets a block's record count in its header.
+void RecordChain::SetCount(std::vector<uint8_t>* blk, uint32_t n) const {
+  const uint32_t rs = header_.record_size;
+  StoreLE16(&(*blk)[4], static_cast<uint16_t>(n == 0 ? -int32_t(rs) : int32_t((n - 1) * rs)));
+  // Nothing of a deleted record stays behind the ones kept.
+  std::fill(blk->begin() + kBlockHeaderSize + std::ptrdiff_t(n * rs), blk->end(), 0);
+}
+
+// Header fields that change; everything else stays as found.
+void RecordChain::SetHeader(size_t removed, Change* change) const {
+  Change& c = *change;
+  c.records = header_.num_records - static_cast<uint32_t>(removed);
   c.header.assign(header_bytes_.begin(), header_bytes_.begin() + hdr::kFixedEnd);
   StoreLE32(&c.header[hdr::kNumRecords], c.records);
   StoreLE16(&c.header[hdr::kUsedBlocks], c.used);
   StoreLE16(&c.header[hdr::kLastBlock], c.last_block);
   StoreLE16(&c.header[hdr::kFirstFreeBlock], c.free_head);
-  return Status::OK();
 }
 
 void RecordChain::Stage(Change&& c) {
@@ -358,242 +376,6 @@ void RecordChain::Flushed() {
   }
   staged_.clear();
   std::memcpy(disk_header_.data(), header_bytes_.data(), disk_header_.size());
-}
-
-// ---------------------------------------------------------------------------
-// ChainIndex
-
-void ChainIndex::Init(File* file, const std::string& path, const std::string& name, FileType type,
-                      std::vector<uint8_t> bytes) {
-  file_ = file;
-  path_ = path;
-  name_ = name;
-  type_ = type;
-  bytes_ = std::move(bytes);
-  disk_ = bytes_;
-  dirty_.clear();
-  whole_ = false;
-}
-
-uint8_t* ChainIndex::Entry(uint16_t index_block, uint16_t i) {
-  return &bytes_[header_.header_size + size_t(index_block - 1) * header_.block_size + kBlockHeaderSize +
-                 size_t(i) * header_.record_size];
-}
-
-Status ChainIndex::Build(const RecordChain& data, std::vector<uint8_t>* out) const {
-  const TableHeader& dh = data.header();
-  const uint16_t ks = data.key_size();
-  std::vector<IndexEntry> level1;
-  for (uint16_t b = dh.first_block; b != 0; b = data.next(b)) {
-    if (data.count(b) == 0) continue;
-    const uint8_t* k = data.first_key(b);
-    level1.push_back(IndexEntry{std::vector<uint8_t>(k, k + ks), b, data.count(b)});
-  }
-  // The old header serves as the template where it describes these keys;
-  // otherwise a new one is made.
-  std::vector<uint8_t> tpl;
-  TableHeader old;
-  bool usable = !bytes_.empty() && ParseHeader(bytes_, bytes_.size(), &old).ok() && old.file_type == type_ &&
-                old.num_fields == dh.primary_key_fields && old.record_size == ks + 6u;
-  for (uint16_t i = 0; usable && i < old.num_fields; ++i)
-    usable = old.fields[i].type == dh.fields[i].type && old.fields[i].declared == dh.fields[i].declared;
-  if (usable) {
-    tpl.assign(bytes_.begin(), bytes_.begin() + old.header_size);
-  } else {
-    IndexHeaderParams p;
-    p.version = dh.version;
-    p.block_size = dh.block_size;
-    p.sort_order = dh.sort_order;
-    p.table_change_count = data.header_bytes()[hdr::kChangeCount1];
-    p.name = name_;
-    p.key_fields.assign(dh.fields.begin(), dh.fields.begin() + dh.primary_key_fields);
-    PX_RETURN_IF_ERROR(MakePrimaryIndexHeader(p, &tpl));
-  }
-  // Tied to its data file; an exact index already carries this stamp.
-  tpl[hdr::kIndexStamp] = IndexStamp(data.header_bytes()[hdr::kChangeCount1], dh.sort_order);
-  tpl[hdr::kModifiedFlags1] = tpl[hdr::kModifiedFlags2] = tpl[hdr::kIndexUpdateRequired] = 0;
-  tpl[hdr::kFileType] = static_cast<uint8_t>(FileType::kPrimaryIndex);
-  // An emptied file keeps one empty index block, as files the database
-  // software empties do.
-  EmptyIndex empty = dh.first_block != 0 ? EmptyIndex::kOneEmptyBlock : EmptyIndex::kNoBlocks;
-  Status st = BuildPrimaryIndex(tpl, level1, out, empty);
-  if (!st.ok()) return st.With(path_);
-  (*out)[hdr::kFileType] = static_cast<uint8_t>(type_);
-  return Status::OK();
-}
-
-bool ChainIndex::Map(const RecordChain& data, std::string* why) {
-  auto fail = [&](const std::string& w) {
-    *why = w;
-    return false;
-  };
-  const TableHeader& dh = data.header();
-  if (!ParseHeader(bytes_, bytes_.size(), &header_).ok() || header_.file_type != type_)
-    return fail("index header damaged");
-  const TableHeader& ph = header_;
-  if (ph.rebuild_flagged) return fail("index marked out of date");
-  if (bytes_[hdr::kIndexStamp] != IndexStamp(data.header_bytes()[hdr::kChangeCount1], dh.sort_order))
-    return fail("index stamp does not match its data file");
-  if (ph.num_fields != dh.primary_key_fields) return fail("index keys differ from its data file's");
-  for (uint16_t i = 0; i < ph.num_fields; ++i)
-    if (ph.fields[i].type != dh.fields[i].type || ph.fields[i].size != dh.fields[i].size ||
-        ph.fields[i].declared != dh.fields[i].declared)
-      return fail("index keys differ from its data file's");
-  const uint16_t ks = data.key_size();
-  const size_t es = ph.record_size;
-  leaf_of_.assign(dh.file_blocks + 1u, EntryRef{});
-  parent_of_.assign(ph.file_blocks + 1u, EntryRef{});
-  uint16_t expect = dh.first_block;  // next data block an entry must name
-  auto next_data = [&]() {
-    while (expect != 0 && data.count(expect) == 0) expect = data.next(expect);
-  };
-  next_data();
-  if (ph.index_levels == 0) {
-    if (expect != 0) return fail("index is empty but its data file is not");
-    return ph.num_records == 0 ? true : fail("index counts entries it does not have");
-  }
-  std::vector<uint8_t> seen(ph.file_blocks + 1u, 0);
-  uint32_t entries = 0;
-  // Returns false on any mismatch; *key and *total are the block's first key
-  // and the sum of its counts.
-  std::function<bool(uint16_t, int, const uint8_t**, uint32_t*)> walk =
-      [&](uint16_t b, int level, const uint8_t** key, uint32_t* total) -> bool {
-    if (b == 0 || b > ph.file_blocks || seen[b]) return fail("index block out of range or reached twice");
-    seen[b] = 1;
-    size_t at = ph.header_size + size_t(b - 1) * ph.block_size;
-    if (at + ph.block_size > bytes_.size()) return fail("index block past the end of the file");
-    const uint8_t* blk = &bytes_[at];
-    int32_t a = static_cast<int16_t>(LoadLE16(blk + 4));
-    if (a < 0 || a % int32_t(es) != 0 || kBlockHeaderSize + (size_t(a) / es + 1) * es > ph.block_size)
-      return fail("index block with an impossible entry count");
-    uint32_t n = uint32_t(a) / es + 1;
-    entries += n;
-    *total = 0;
-    *key = blk + kBlockHeaderSize;
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* e = blk + kBlockHeaderSize + i * es;
-      uint16_t child = static_cast<uint16_t>(DecodeFlippedInt(e + ks, 2));
-      uint32_t cnt = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
-      if (e[ks + 4] != 0x80 || e[ks + 5] != 0) return fail("index entry with a bad third word");
-      if (level == 1) {
-        if (child != expect) return fail("index entries do not follow the data chain");
-        if (cnt != data.count(child) || std::memcmp(e, data.first_key(child), ks) != 0)
-          return fail("index entry does not match its data block");
-        leaf_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
-        expect = data.next(expect);
-        next_data();
-      } else {
-        const uint8_t* ck = nullptr;
-        uint32_t ct = 0;
-        if (child == 0 || child > ph.file_blocks) return fail("index block out of range");
-        parent_of_[child] = EntryRef{b, static_cast<uint16_t>(i)};
-        if (!walk(child, level - 1, &ck, &ct)) return false;
-        if (ct != cnt || std::memcmp(e, ck, ks) != 0) return fail("index entry does not match the block below it");
-      }
-      *total += cnt;
-    }
-    return true;
-  };
-  const uint8_t* k = nullptr;
-  uint32_t total = 0;
-  if (!walk(ph.index_root, ph.index_levels, &k, &total)) return false;
-  if (expect != 0) return fail("index misses data blocks");
-  if (total != dh.num_records || entries != ph.num_records) return fail("index counts do not add up");
-  return true;
-}
-
-Status ChainIndex::Rebuild(const RecordChain& data) {
-  std::vector<uint8_t> fresh;
-  PX_RETURN_IF_ERROR(Build(data, &fresh));
-  // Stopped at any moment, this leaves the new index whole or an index
-  // whose stamp marks it out of date (rebuilt again at the next open):
-  // the old file's stamp is spoilt first, the new content goes in with a
-  // spoilt stamp, and the right one follows once all of it is on disk.
-  const uint8_t stamp = fresh[hdr::kIndexStamp];
-  const uint8_t stale = static_cast<uint8_t>(stamp == 0 ? 1 : stamp - 1);
-  uint64_t size = 0;
-  PX_RETURN_IF_ERROR(file_->Size(&size));
-  if (size > hdr::kIndexStamp) {
-    PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stale, 1));
-    PX_RETURN_IF_ERROR(file_->Sync());
-  }
-  fresh[hdr::kIndexStamp] = stale;
-  PX_RETURN_IF_ERROR(file_->Write(0, fresh.data(), fresh.size()));
-  PX_RETURN_IF_ERROR(file_->Truncate(fresh.size()));
-  PX_RETURN_IF_ERROR(file_->Sync());
-  PX_RETURN_IF_ERROR(file_->Write(hdr::kIndexStamp, &stamp, 1));
-  PX_RETURN_IF_ERROR(file_->Sync());
-  fresh[hdr::kIndexStamp] = stamp;
-  bytes_ = std::move(fresh);
-  disk_ = bytes_;
-  std::string why;
-  if (!Map(data, &why))
-    return Status::Error(ErrorCode::kCorruptIndex, "rebuilt index does not check: " + why).With(path_);
-  return Status::OK();
-}
-
-Status ChainIndex::Update(const RecordChain& data, const RecordChain::Change& change) {
-  rebuilt_ = change.structure;
-  if (change.structure) {
-    // Blocks left the chain: the index is built anew from the new chain.
-    return Build(data, &pending_);
-  }
-  // Counts go down along each block's path to the root; a block's first key
-  // (changed or not) passes up while its entry is the first of its block.
-  for (uint16_t b : change.touched)
-    if (leaf_of_[b].block == 0)
-      return Status::Error(ErrorCode::kCorruptIndex, "no index entry for a changed block").With(path_);
-  const uint16_t ks = data.key_size();
-  for (size_t t = 0; t < change.touched.size(); ++t) {
-    uint16_t b = change.touched[t];
-    int32_t removed = change.old_count[t] - data.count(b);
-    EntryRef r = leaf_of_[b];
-    bool pass_key = true;
-    while (r.block != 0) {
-      auto at = std::lower_bound(dirty_.begin(), dirty_.end(), r.block);
-      if (at == dirty_.end() || *at != r.block) dirty_.insert(at, r.block);
-      uint8_t* e = Entry(r.block, r.index);
-      int32_t c = static_cast<uint16_t>(DecodeFlippedInt(e + ks + 2, 2));
-      EncodeFlippedInt(e + ks + 2, c - removed, 2);
-      if (pass_key) std::memcpy(e, data.first_key(b), ks);
-      pass_key = pass_key && r.index == 0;
-      r = parent_of_[r.block];
-    }
-  }
-  return Status::OK();
-}
-
-Status ChainIndex::Stage(const RecordChain& data) {
-  if (!rebuilt_) return Status::OK();
-  bytes_ = std::move(pending_);
-  pending_.clear();
-  rebuilt_ = false;
-  whole_ = true;
-  dirty_.clear();
-  std::string why;
-  if (!Map(data, &why)) return Status::Error(ErrorCode::kCorruptIndex, why).With(path_);
-  return Status::OK();
-}
-
-void ChainIndex::AddWrites(int file, std::vector<FileWrite>* writes, int64_t* truncate) const {
-  if (whole_) {
-    writes->push_back(FileWrite{file, 0, bytes_, disk_.data()});
-    *truncate = static_cast<int64_t>(bytes_.size());
-    return;
-  }
-  const size_t bs = header_.block_size;
-  for (uint16_t ib : dirty_) {
-    const size_t at = header_.header_size + size_t(ib - 1) * bs;
-    writes->push_back(FileWrite{file, at, std::vector<uint8_t>(bytes_.begin() + std::ptrdiff_t(at),
-                                                               bytes_.begin() + std::ptrdiff_t(at + bs)),
-                                disk_.data() + at});
-  }
-}
-
-void ChainIndex::Flushed() {
-  disk_ = bytes_;
-  dirty_.clear();
-  whole_ = false;
 }
 
 }  // namespace paradox

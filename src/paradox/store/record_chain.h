@@ -16,6 +16,7 @@
 #include "paradox/format/block.h"
 #include "paradox/format/header.h"
 #include "paradox/journal.h"
+#include "paradox/store/journal_write.h"
 #include "paradox/status.h"
 
 namespace paradox {
@@ -160,6 +161,14 @@ class RecordChain {
   // fresh memory for every image costs its allocation and page faults.
   mutable std::vector<std::vector<uint8_t>> spare_;
   std::vector<uint8_t> TakeBuffer() const;
+
+  // The steps of Remove.
+  Status CloseUp(const std::vector<RowPos>& victims, Change* change, std::vector<uint16_t>* emptied);
+  Status Unlink(uint16_t b, Change* change);
+  Status FreeBlock(uint16_t b, Change* change);
+  Status RefillHead(Change* change);
+  void SetCount(std::vector<uint8_t>* blk, uint32_t n) const;
+  void SetHeader(size_t removed, Change* change) const;
 };
 
 // The primary index of a record chain. Its entries are a function of the

@@ -6,6 +6,7 @@
 
 #include "paradox/format/bytes.h"
 #include "paradox/journal.h"
+#include "paradox/store/journal_write.h"
 #include "paradox/format/key_order.h"
 #include "paradox/store/file_reads.h"
 #include "paradox/store/table_files.h"

@@ -40,6 +40,7 @@ Status TableWalk::Open(FileSystem* fs, const std::string& path, const GroupBound
   return Status::OK();
 }
 
+TableWalk::TableWalk() = default;
 TableWalk::~TableWalk() { RemoveTableHolder(this); }
 
 uint32_t TableWalk::unwritten_deletions() const { return editor_ ? editor_->group_rows() : 0; }
